@@ -1,0 +1,294 @@
+#include "EmuDevicePort.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "CommandBlocks.h"
+#include "EmulatedDrive.h"
+
+namespace emu {
+
+namespace {
+
+constexpr size_t kMaxPassThroughCdb = 16;
+
+uint8_t* bytes(void* p) { return static_cast<uint8_t*>(p); }
+
+// Fills the header fields both pass-through layouts share.
+template <typename Header>
+void recordHeader(const Header& h, ControlRecord& rec) {
+  rec.headerDecoded = true;
+  rec.length = h.length;
+  rec.pathId = h.pathId;
+  rec.targetId = h.targetId;
+  rec.lun = h.lun;
+  rec.cdbLength = h.cdbLength;
+  rec.senseInfoLength = h.senseInfoLength;
+  rec.dataIn = h.dataIn;
+  rec.dataTransferLength = h.dataTransferLength;
+  rec.timeOutValue = h.timeOutValue;
+  rec.senseInfoOffset = h.senseInfoOffset;
+  rec.cdb.assign(h.cdb, h.cdb + std::min<size_t>(h.cdbLength, kMaxPassThroughCdb));
+}
+
+// The checks the port driver makes on a pass-through header before the command
+// goes out: a request it would refuse must never reach the drive.
+template <typename Header>
+bool headerAcceptable(const Header& h, uint32_t outLength) {
+  if (h.length != sizeof(Header)) return false;
+  if (h.cdbLength == 0 || h.cdbLength > kMaxPassThroughCdb) return false;
+  if (h.dataIn > 1) return false;
+  if (h.senseInfoLength > 0) {
+    if (h.senseInfoOffset < sizeof(Header)) return false;
+    if (uint64_t(h.senseInfoOffset) + h.senseInfoLength > outLength) return false;
+  }
+  return true;
+}
+
+// Hands the answer back the way the port driver does: the caller's header with
+// status and actual transfer length, and the sense bytes on CHECK CONDITION.
+template <typename Header>
+void completeHeader(Header h, const ScsiResult& result, void* out) {
+  h.scsiStatus = result.status;
+  h.dataTransferLength = result.transferred;
+  std::memmove(out, &h, sizeof h);
+  if (result.status == kStatusCheckCondition && h.senseInfoLength > 0)
+    writeFixedSense(result.sense, bytes(out) + h.senseInfoOffset, h.senseInfoLength);
+}
+
+}  // namespace
+
+std::string CEmuDevicePort::letterKey(char letter) {
+  return std::string("\\\\.\\") + char(std::toupper(static_cast<unsigned char>(letter))) + ":";
+}
+
+std::string CEmuDevicePort::normalise(const char* path) {
+  std::string p(path);
+  if (p.size() == 6 && p.compare(0, 4, "\\\\.\\") == 0 && p[5] == ':' &&
+      std::isalpha(static_cast<unsigned char>(p[4]))) {
+    return letterKey(p[4]);
+  }
+  return p;
+}
+
+void CEmuDevicePort::attach(char letter, CEmulatedDrive* drive) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  volumes_[letterKey(letter)].drive = drive;
+}
+
+void CEmuDevicePort::detach(char letter) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  volumes_.erase(letterKey(letter));
+}
+
+void CEmuDevicePort::attachPath(const std::string& path, CEmulatedDrive* drive) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  volumes_[normalise(path.c_str())].drive = drive;
+}
+
+void CEmuDevicePort::detachPath(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  volumes_.erase(normalise(path.c_str()));
+}
+
+void CEmuDevicePort::setBusy(char letter, bool busy) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  volumes_[letterKey(letter)].busy = busy;
+}
+
+void CEmuDevicePort::setPathBusy(const std::string& path, bool busy) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  volumes_[normalise(path.c_str())].busy = busy;
+}
+
+pdk::PDKHandle CEmuDevicePort::open(const char* path, uint32_t* error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  uint32_t code = pdk::kWinErrorFileNotFound;
+  pdk::PDKHandle handle = pdk::invalidHandle();
+  if (path) {
+    if (openedPaths_.size() == kControlLogCapacity) openedPaths_.pop_front();
+    openedPaths_.emplace_back(path);
+    const std::string key = normalise(path);
+    const auto it = volumes_.find(key);
+    if (it != volumes_.end() && it->second.drive) {
+      if (it->second.busy) {
+        code = pdk::kWinErrorSharingViolation;
+      } else {
+        const uintptr_t value = nextHandle_;
+        nextHandle_ += 4;  // never reused: a stale handle cannot reach a newer open
+        handles_[value] = key;
+        ++openCount_;
+        handle = reinterpret_cast<pdk::PDKHandle>(value);
+        code = 0;
+      }
+    }
+  }
+  if (error) *error = code;
+  return handle;
+}
+
+void CEmuDevicePort::close(pdk::PDKHandle handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (handles_.erase(reinterpret_cast<uintptr_t>(handle)) == 0) ++badCloses_;
+}
+
+CEmulatedDrive* CEmuDevicePort::driveFor(pdk::PDKHandle handle) const {
+  const auto h = handles_.find(reinterpret_cast<uintptr_t>(handle));
+  if (h == handles_.end()) return nullptr;
+  const auto v = volumes_.find(h->second);
+  return v == volumes_.end() ? nullptr : v->second.drive;
+}
+
+bool CEmuDevicePort::control(pdk::PDKHandle handle, uint32_t code, void* in, uint32_t inLength,
+                             void* out, uint32_t outLength, uint32_t* returned) {
+  ControlRecord rec;
+  rec.code = code;
+  rec.inLength = in ? inLength : 0;
+  rec.outLength = out ? outLength : 0;
+  if (!in) inLength = 0;
+  if (!out) outLength = 0;
+  if (returned) *returned = 0;
+
+  CEmulatedDrive* drive;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    drive = driveFor(handle);
+  }
+  bool ok = false;
+  uint32_t placed = 0;
+  if (drive && returned) {
+    switch (code) {
+      case pdk::kIoctlScsiPassThroughDirect:
+        ok = controlDirect(drive, in, inLength, out, outLength, &placed, rec);
+        break;
+      case pdk::kIoctlScsiPassThrough:
+        ok = controlBuffered(drive, in, inLength, out, outLength, &placed, rec);
+        break;
+      case pdk::kIoctl98Command:
+        ok = control98(drive, in, inLength, out, outLength, &placed, rec);
+        break;
+      default:
+        break;
+    }
+    if (ok) *returned = placed;
+  }
+  rec.succeeded = ok;
+
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (controls_.size() == kControlLogCapacity) controls_.pop_front();
+  controls_.push_back(std::move(rec));
+  return ok;
+}
+
+bool CEmuDevicePort::controlDirect(CEmulatedDrive* drive, void* in, uint32_t inLength, void* out,
+                                   uint32_t outLength, uint32_t* returned, ControlRecord& rec) {
+  using Header = pdk::ScsiPassThroughDirect;
+  if (inLength < sizeof(Header)) return false;
+  Header h;
+  std::memcpy(&h, in, sizeof h);
+  recordHeader(h, rec);
+  rec.dataBufferPresent = h.dataBuffer != nullptr;
+  if (outLength < sizeof(Header) || !headerAcceptable(h, outLength)) return false;
+  if (h.dataTransferLength > 0 && !h.dataBuffer) return false;
+
+  const ScsiResult result = drive->execute(h.cdb, h.cdbLength, static_cast<uint8_t*>(h.dataBuffer),
+                                           h.dataTransferLength, h.dataIn == 1);
+  if (!result.delivered) return false;
+  rec.scsiStatus = result.status;
+  completeHeader(h, result, out);
+  *returned = outLength;
+  return true;
+}
+
+bool CEmuDevicePort::controlBuffered(CEmulatedDrive* drive, void* in, uint32_t inLength, void* out,
+                                     uint32_t outLength, uint32_t* returned, ControlRecord& rec) {
+  using Header = pdk::ScsiPassThrough;
+  if (inLength < sizeof(Header)) return false;
+  Header h;
+  std::memcpy(&h, in, sizeof h);
+  recordHeader(h, rec);
+  rec.dataBufferOffset = h.dataBufferOffset;
+  if (outLength < sizeof(Header) || !headerAcceptable(h, outLength)) return false;
+
+  // The data live inside the block: coming in they land in the output buffer,
+  // going out they are taken from the input buffer. Either way they must fit.
+  uint8_t* data = nullptr;
+  if (h.dataTransferLength > 0) {
+    const uint64_t end = uint64_t(h.dataBufferOffset) + h.dataTransferLength;
+    if (h.dataBufferOffset < sizeof(Header)) return false;
+    if (end > (h.dataIn == 1 ? outLength : inLength)) return false;
+    data = (h.dataIn == 1 ? bytes(out) : bytes(in)) + h.dataBufferOffset;
+  }
+
+  const ScsiResult result =
+      drive->execute(h.cdb, h.cdbLength, data, h.dataTransferLength, h.dataIn == 1);
+  if (!result.delivered) return false;
+  rec.scsiStatus = result.status;
+  completeHeader(h, result, out);
+  if (h.dataIn == 1 && h.dataTransferLength > 0) {
+    *returned = uint32_t(h.dataBufferOffset + result.transferred);
+  } else {
+    *returned = outLength;
+  }
+  return true;
+}
+
+bool CEmuDevicePort::control98(CEmulatedDrive* drive, void* in, uint32_t inLength, void* out,
+                               uint32_t outLength, uint32_t* returned, ControlRecord& rec) {
+  pdk::Usb98Block b;
+  if (inLength < sizeof b) return false;
+  std::memcpy(&b, in, sizeof b);
+  rec.headerDecoded = true;
+  rec.reserved0 = b.reserved0;
+  rec.reserved1 = b.reserved1;
+  rec.cdbLength = b.cdbLength;
+  rec.dataIn = b.dataIn;
+  rec.dataTransferLength = b.dataLength;
+  rec.dataBufferPresent = b.data != nullptr;
+  if (outLength < sizeof b) return false;
+  if (!b.cdb || b.cdbLength == 0 || b.cdbLength > pdk::kUsb98CdbArea) return false;
+  rec.cdb.assign(b.cdb, b.cdb + b.cdbLength);
+  if (b.dataIn > 1 || !b.status) return false;
+  if (b.dataLength > 0 && !b.data) return false;
+
+  const ScsiResult result = drive->execute(b.cdb, b.cdbLength, b.data, b.dataLength, b.dataIn == 1);
+  if (!result.delivered) return false;
+  rec.scsiStatus = result.status;
+  *b.status = result.status;
+  std::memmove(out, &b, sizeof b);
+  *returned = sizeof b;
+  return true;
+}
+
+size_t CEmuDevicePort::openHandleCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return handles_.size();
+}
+
+uint64_t CEmuDevicePort::openCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return openCount_;
+}
+
+uint64_t CEmuDevicePort::badCloseCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return badCloses_;
+}
+
+std::vector<std::string> CEmuDevicePort::openedPaths() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::vector<std::string>(openedPaths_.begin(), openedPaths_.end());
+}
+
+std::vector<ControlRecord> CEmuDevicePort::controls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::vector<ControlRecord>(controls_.begin(), controls_.end());
+}
+
+void CEmuDevicePort::clearControls() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  controls_.clear();
+}
+
+}  // namespace emu

@@ -1,0 +1,45 @@
+#include "DebugOutput.h"
+
+#include <mutex>
+#include <utility>
+
+#include "OSPlatform.h"
+
+namespace {
+
+struct HookSlot {
+  std::mutex mutex;
+  std::function<void(const char*)> hook;
+};
+
+// Never destroyed: objects torn down at exit may still write output.
+HookSlot& hookSlot() {
+  static HookSlot* const slot = new HookSlot();
+  return *slot;
+}
+
+}  // namespace
+
+namespace pdkos {
+
+void debugOutput(const char* text) {
+  if (text == nullptr) return;
+  std::function<void(const char*)> hook;
+  {
+    std::lock_guard<std::mutex> lock(hookSlot().mutex);
+    hook = hookSlot().hook;
+  }
+  // Called outside the lock so a hook may itself write output or change the hook.
+  if (hook) {
+    hook(text);
+  } else {
+    platform::debugOutput(text);
+  }
+}
+
+void setDebugOutputHook(std::function<void(const char*)> hook) {
+  std::lock_guard<std::mutex> lock(hookSlot().mutex);
+  hookSlot().hook = std::move(hook);
+}
+
+}  // namespace pdkos

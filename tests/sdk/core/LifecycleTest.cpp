@@ -1,0 +1,57 @@
+// The SDK's start and stop are process-wide and one-way, so this program walks
+// through them once, in order.
+#include <gtest/gtest.h>
+
+#include "sdk/PDKSDK.h"
+#include "Connection.h"
+#include "ConnectionSingleton.h"
+#include "sdk/core/PDKSDK.h"
+#include "TraceCapture.h"
+
+namespace {
+
+void expectNotInitialised() {
+  try {
+    CConnectionSingleton::instance();
+    ADD_FAILURE() << "the transport was handed out";
+  } catch (const pdk::CPDKException& e) {
+    EXPECT_EQ(e.code, 25);
+    EXPECT_STREQ(e.message, "Should call PDKSDK_init() method to initilize the PDKSDK");
+  }
+  EXPECT_THROW(CPDKSDK::instance(), pdk::CPDKException);
+  EXPECT_THROW(CPDKSDK::sdkLock(), pdk::CPDKException);
+}
+
+TEST(LifecycleTest, InitOnceFiniOnceAndNeverAgain) {
+  TraceCapture trace;
+  EXPECT_STREQ(PDKSDK_getVersion(), "3.0.10.8");
+
+  // Before init: the accessors refuse and fini only says so.
+  expectNotInitialised();
+  PDKSDK_fini();
+  EXPECT_EQ(trace.lines(), (std::vector<std::string>{
+                               "CPDKSDK::fini() called before init()\n",
+                               "CConnectionSingleton::fini() called before init()\n"}));
+  trace.clear();
+
+  // Init, twice: the second call creates nothing new.
+  EXPECT_EQ(PDKSDK_init(), 1);
+  EXPECT_TRUE(trace.lines().empty());
+  CPDKSDK& sdk = CPDKSDK::instance();
+  IConnection& connection = CConnectionSingleton::instance();
+  EXPECT_EQ(PDKSDK_init(), 2);
+  EXPECT_EQ(trace.count("Init method called twice in application\n"), 2u);
+  EXPECT_EQ(&CPDKSDK::instance(), &sdk);
+  EXPECT_EQ(&CConnectionSingleton::instance(), &connection);
+  trace.clear();
+
+  // Fini: everything goes, and a later init does not bring it back.
+  PDKSDK_fini();
+  EXPECT_TRUE(trace.lines().empty());
+  expectNotInitialised();
+  EXPECT_EQ(PDKSDK_init(), 3);
+  EXPECT_EQ(trace.count("Init method called twice in application\n"), 2u);
+  expectNotInitialised();
+}
+
+}  // namespace
