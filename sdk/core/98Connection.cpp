@@ -68,25 +68,25 @@ int C98Connection::read10(CDeviceHandle& handle, uint8_t* buffer, uint32_t first
               kTransferCdbLength, buffer, sectorCount * pdk::kSectorSize, true);
 }
 
+int C98Connection::vendor(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
+                          const uint8_t* params, uint32_t dataLength, uint8_t* data, bool dataIn) {
+  pdk::ScsiCdb cdb;
+  if (!vendorRequest(subCode, paramLength, params, dataLength, data, &cdb)) {
+    return pdk::kBadParameters;
+  }
+  return send(handle, cdb, kVendorCdbLength, data, dataLength, dataIn);
+}
+
 int C98Connection::vendorOut(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
                              const uint8_t* params, uint32_t dataLength, const uint8_t* data,
                              uint32_t) {
-  pdk::ScsiCdb cdb;
-  if (!validVendor(paramLength, params, dataLength, data) ||
-      !pdk::vendorCdb(subCode, params, paramLength, &cdb)) {
-    return pdk::kBadParameters;
-  }
-  return send(handle, cdb, kVendorCdbLength, const_cast<uint8_t*>(data), dataLength, false);
+  return vendor(handle, subCode, paramLength, params, dataLength, const_cast<uint8_t*>(data),
+                false);
 }
 
 int C98Connection::vendorIn(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
                             const uint8_t* params, uint32_t dataLength, uint8_t* data, uint32_t) {
-  pdk::ScsiCdb cdb;
-  if (!validVendor(paramLength, params, dataLength, data) ||
-      !pdk::vendorCdb(subCode, params, paramLength, &cdb)) {
-    return pdk::kBadParameters;
-  }
-  return send(handle, cdb, kVendorCdbLength, data, dataLength, true);
+  return vendor(handle, subCode, paramLength, params, dataLength, data, true);
 }
 
 bool C98Connection::buildVolumePath(char letter, char* path, size_t size) {

@@ -76,12 +76,12 @@ struct ScsiBufferedBlock {
 // The 98 SE USB driver's request for control code 0x220000.
 struct Usb98Block {
   uint32_t reserved0;
-  uint8_t* cdb;         // 50-byte CDB area
+  uint8_t* cdb;  // 50-byte CDB area
   uint32_t cdbLength;
   uint8_t* data;
   uint32_t dataLength;
-  uint32_t dataIn;      // 1 data in, 0 data out
-  uint8_t* status;      // set by the driver; non-zero: the drive failed the command
+  uint32_t dataIn;  // 1 data in, 0 data out
+  uint8_t* status;  // set by the driver; non-zero: the drive failed the command
   uint32_t reserved1;
 };
 constexpr uint32_t kUsb98CdbArea = 50;
@@ -89,7 +89,7 @@ constexpr uint32_t kUsb98CdbArea = 50;
 // ASPI for Win32 request blocks (byte packed, as the ASPI layer defines them).
 #pragma pack(push, 1)
 struct AspiHaInquiry {
-  uint8_t cmd;        // 0
+  uint8_t cmd;  // 0
   uint8_t status;
   uint8_t haId;
   uint8_t flags;
@@ -103,7 +103,7 @@ struct AspiHaInquiry {
 };
 
 struct AspiExecScsiCmd {
-  uint8_t cmd;        // 2
+  uint8_t cmd;  // 2
   uint8_t status;
   uint8_t haId;
   uint8_t flags;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Connection.h"
+#include "ScsiCdb.h"
 
 class CConnectionBase : public IConnection {
  public:
@@ -15,11 +16,15 @@ class CConnectionBase : public IConnection {
  protected:
   // A transfer the drive can take in one command: 1..255 sectors and a buffer.
   static bool validTransfer(const uint8_t* buffer, uint32_t sectorCount);
-  // Vendor arguments: at most seven parameter bytes, buffers where lengths say so.
-  static bool validVendor(uint32_t paramLength, const uint8_t* params, uint32_t dataLength,
-                          const uint8_t* data);
+  // The vendor CDB of a call whose arguments hold together: at most seven
+  // parameter bytes, buffers where lengths say so. False for anything else.
+  static bool vendorRequest(uint16_t subCode, uint32_t paramLength, const uint8_t* params,
+                            uint32_t dataLength, const uint8_t* data, pdk::ScsiCdb* cdb);
 
  private:
-  // A framed command that went through must still carry the signature.
-  static int checkFrame(int result, const uint8_t* data);
+  // Writes the frame header when asked to, sends, and checks the signature of a
+  // command that went through with a caller-framed buffer.
+  int sendFramed(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
+                 const uint8_t* params, uint32_t dataLength, uint8_t* data, uint32_t timeout,
+                 int framed, bool dataIn);
 };

@@ -3,12 +3,10 @@
 #include <atomic>
 
 #include "98Connection.h"
+#include "LazyInstance.h"
 #include "MEConnection.h"
 #include "NTConnection.h"
 #include "OSKind.h"
-#include "PDKCriticalSection.h"
-#include "PDKException.h"
-#include "PDKLockGuard.h"
 #include "PDKTrace.h"
 
 namespace {
@@ -51,10 +49,5 @@ void CConnectionSingleton::fini() {
 }
 
 IConnection& CConnectionSingleton::instance() {
-  CPDKCriticalSection* lock = g_connectionLock.load();
-  if (lock == nullptr) pdk::throwNotInitialised();
-  if (IConnection* existing = g_connection.load()) return *existing;
-  CPDKLockGuard guard(lock);
-  if (g_connection.load() == nullptr) g_connection.store(createConnection());
-  return *g_connection.load();
+  return pdk::lazyInstance(g_connection, g_connectionLock.load(), createConnection);
 }

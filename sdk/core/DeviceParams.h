@@ -8,20 +8,20 @@
 #include "PDKErrors.h"
 
 struct DeviceParams {
-  int32_t capacity = -1;       // bytes, -1 until read
-  char revision[32] = {};      // firmware revision from INQUIRY, five bytes kept
-  char serial[32] = {};        // the drive's identity
-  char path[256] = {};         // Windows device path a handle is opened on
+  int32_t capacity = -1;   // bytes, -1 until read
+  char revision[32] = {};  // firmware revision from INQUIRY, five bytes kept
+  char serial[32] = {};    // the drive's identity
+  char path[256] = {};     // Windows device path a handle is opened on
   char vendor[32] = {};
   char product[32] = {};
   int32_t usbVendorId = -1;
   int32_t reserved = -1;
-  uint32_t driveMask = 0;      // bit n = drive letter 'A' + n
-  int32_t id = -1;             // device-table slot
+  uint32_t driveMask = 0;  // bit n = drive letter 'A' + n
+  int32_t id = -1;         // device-table slot
   int32_t status = pdk::kNotConnected;
-  int32_t removable = 1;       // 1 removable media, 0 fixed disk
-  int32_t adapterId = -1;      // ASPI host adapter (ME only)
-  int32_t targetId = -1;       // ASPI target (ME only)
+  int32_t removable = 1;   // 1 removable media, 0 fixed disk
+  int32_t adapterId = -1;  // ASPI host adapter (ME only)
+  int32_t targetId = -1;   // ASPI target (ME only)
 
   // Records of the same drive in the same state: id, capacity, letters, revision,
   // serial and status are compared; the rest may differ.

@@ -127,8 +127,7 @@ int CMEConnection::read10(CDeviceHandle& handle, uint8_t* buffer, uint32_t first
 int CMEConnection::vendor(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
                           const uint8_t* params, uint32_t dataLength, uint8_t* data, bool dataIn) {
   pdk::ScsiCdb cdb;
-  if (!validVendor(paramLength, params, dataLength, data) ||
-      !pdk::vendorCdb(subCode, params, paramLength, &cdb)) {
+  if (!vendorRequest(subCode, paramLength, params, dataLength, data, &cdb)) {
     return pdk::kBadParameters;
   }
   const DeviceParams& p = handle.params();

@@ -23,9 +23,8 @@ class CMEConnection : public CConnectionBase {
   int vendorOut(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
                 const uint8_t* params, uint32_t dataLength, const uint8_t* data,
                 uint32_t timeout) override;
-  int vendorIn(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
-               const uint8_t* params, uint32_t dataLength, uint8_t* data,
-               uint32_t timeout) override;
+  int vendorIn(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength, const uint8_t* params,
+               uint32_t dataLength, uint8_t* data, uint32_t timeout) override;
   bool buildVolumePath(char letter, char* path, size_t size) override;
   int _inquiry(CDeviceHandle& handle, uint8_t* data, uint32_t* received) override;
   int _reportIdentifier(CDeviceHandle& handle, uint8_t* data) override;
@@ -36,15 +35,15 @@ class CMEConnection : public CConnectionBase {
  private:
   bool aspiLoaded() const { return m_send != nullptr && m_support != nullptr; }
   // One request, polled until it completes; true when it completed without error.
-  bool execute(int adapterId, int targetId, const pdk::ScsiCdb& cdb, void* data,
-               uint32_t length, bool dataIn);
+  bool execute(int adapterId, int targetId, const pdk::ScsiCdb& cdb, void* data, uint32_t length,
+               bool dataIn);
   // Up to two requests for the commands that retry.
   bool executeRetrying(int adapterId, int targetId, const pdk::ScsiCdb& cdb, void* data,
                        uint32_t length, bool dataIn);
   // After a failed command: 4 when the drive still answers READ CAPACITY, else 3.
   int failureCode(int adapterId, int targetId);
-  int vendor(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
-             const uint8_t* params, uint32_t dataLength, uint8_t* data, bool dataIn);
+  int vendor(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength, const uint8_t* params,
+             uint32_t dataLength, uint8_t* data, bool dataIn);
 
   std::unique_ptr<pdkos::CDynamicLibrary> m_library;
   pdk::SendAspi32CommandFn m_send = nullptr;

@@ -79,8 +79,8 @@ int CNTConnection::probeAccess() {
 int CNTConnection::readCapacity(CDeviceHandle& handle, uint32_t* kilobytes) {
   if (kilobytes == nullptr) return pdk::kBadParameters;
   uint8_t answer[pdk::kReadCapacityLength] = {};
-  const int result = sendDirect(handle, pdk::readCapacityCdb(), answer, sizeof(answer), true,
-                                kTemplateTimeout);
+  const int result =
+      sendDirect(handle, pdk::readCapacityCdb(), answer, sizeof(answer), true, kTemplateTimeout);
   if (result == pdk::kOk) *kilobytes = pdk::capacityKilobytes(answer);
   return result;
 }
@@ -96,16 +96,15 @@ int CNTConnection::write10(CDeviceHandle& handle, const uint8_t* buffer, uint32_
 int CNTConnection::read10(CDeviceHandle& handle, uint8_t* buffer, uint32_t firstSector,
                           uint32_t sectorCount, uint32_t timeout) {
   if (!validTransfer(buffer, sectorCount)) return pdk::kBadParameters;
-  return sendDirect(handle, pdk::read10Cdb(firstSector, static_cast<uint8_t>(sectorCount)),
-                    buffer, sectorCount * pdk::kSectorSize, true, timeout);
+  return sendDirect(handle, pdk::read10Cdb(firstSector, static_cast<uint8_t>(sectorCount)), buffer,
+                    sectorCount * pdk::kSectorSize, true, timeout);
 }
 
 int CNTConnection::sendVendor(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
                               const uint8_t* params, uint32_t dataLength, uint8_t* data,
                               bool dataIn, uint32_t timeout) {
   pdk::ScsiCdb cdb;
-  if (!validVendor(paramLength, params, dataLength, data) ||
-      !pdk::vendorCdb(subCode, params, paramLength, &cdb)) {
+  if (!vendorRequest(subCode, paramLength, params, dataLength, data, &cdb)) {
     return pdk::kBadParameters;
   }
   if (dataLength > 0) return sendDirect(handle, cdb, data, dataLength, dataIn, timeout);

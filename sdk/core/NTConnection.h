@@ -16,9 +16,8 @@ class CNTConnection : public CConnectionBase {
   int vendorOut(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
                 const uint8_t* params, uint32_t dataLength, const uint8_t* data,
                 uint32_t timeout) override;
-  int vendorIn(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,
-               const uint8_t* params, uint32_t dataLength, uint8_t* data,
-               uint32_t timeout) override;
+  int vendorIn(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength, const uint8_t* params,
+               uint32_t dataLength, uint8_t* data, uint32_t timeout) override;
   bool buildVolumePath(char letter, char* path, size_t size) override;
   int _inquiry(CDeviceHandle& handle, uint8_t* data, uint32_t* received) override;
   int _reportIdentifier(CDeviceHandle& handle, uint8_t* data) override;

@@ -18,7 +18,8 @@ int classifyOSVersion(const pdkos::OSVersion& v) {
   if (v.platformId == kPlatform9x) {
     if (v.major != 4) return kOSUnknown;
     if (v.minor == 0) return kOSUnsupported;
-    if (v.minor == 10) return v.servicePack[0] != '\0' && v.servicePack[1] == 'A' ? kOSWin98SE : kOSWin98;
+    if (v.minor == 10)
+      return v.servicePack[0] != '\0' && v.servicePack[1] == 'A' ? kOSWin98SE : kOSWin98;
     if (v.minor == 90) return kOSWinME;
     return kOSUnknown;
   }

@@ -8,7 +8,7 @@ namespace pdk {
 
 enum OSKind : int {
   kOSUnknown = -1,
-  kOSUnsupported = 0,   // Win32s, Windows 95, or no answer
+  kOSUnsupported = 0,  // Win32s, Windows 95, or no answer
   kOSWin98 = 2,
   kOSWin98SE = 3,
   kOSWinME = 4,

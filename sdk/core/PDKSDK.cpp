@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "LazyInstance.h"
 #include "PDKCriticalSection.h"
 #include "PDKException.h"
 #include "PDKLockGuard.h"
@@ -46,12 +47,7 @@ void CPDKSDK::fini() {
 }
 
 CPDKSDK& CPDKSDK::instance() {
-  CPDKCriticalSection* guard = g_initGuard.load();
-  if (guard == nullptr) pdk::throwNotInitialised();
-  if (CPDKSDK* existing = g_sdk.load()) return *existing;
-  CPDKLockGuard lock(guard);
-  if (g_sdk.load() == nullptr) g_sdk.store(new CPDKSDK);
-  return *g_sdk.load();
+  return pdk::lazyInstance(g_sdk, g_initGuard.load(), [] { return new CPDKSDK; });
 }
 
 CPDKCriticalSection& CPDKSDK::sdkLock() {

@@ -41,7 +41,9 @@ class RawCapturePort : public pdk::IDevicePort {
 };
 
 // Little-endian readers for raw blocks.
-inline uint32_t rawU16(const std::vector<uint8_t>& b, size_t at) { return b[at] | (b[at + 1] << 8); }
+inline uint32_t rawU16(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | (b[at + 1] << 8);
+}
 inline uint32_t rawU32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }

@@ -4,7 +4,8 @@
 
 namespace pdkos {
 
-CDynamicLibrary::CDynamicLibrary(const char* name) : m_module(dlopen(name, RTLD_NOW | RTLD_LOCAL)) {}
+CDynamicLibrary::CDynamicLibrary(const char* name)
+    : m_module(dlopen(name, RTLD_NOW | RTLD_LOCAL)) {}
 
 CDynamicLibrary::~CDynamicLibrary() {
   if (m_module != nullptr) dlclose(m_module);

@@ -40,9 +40,8 @@ CRegistryKey::CRegistryKey(RegistryRoot root, const std::string& path)
 
 CRegistryKey::CRegistryKey(const CRegistryKey& parent, const std::string& name) : m_key(nullptr) {
   HKEY key = nullptr;
-  if (parent.isOpen() &&
-      RegOpenKeyExA(static_cast<HKEY>(parent.m_key), name.c_str(), 0, KEY_READ, &key) ==
-          ERROR_SUCCESS) {
+  if (parent.isOpen() && RegOpenKeyExA(static_cast<HKEY>(parent.m_key), name.c_str(), 0, KEY_READ,
+                                       &key) == ERROR_SUCCESS) {
     m_key = key;
   }
 }

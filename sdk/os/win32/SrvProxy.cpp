@@ -13,8 +13,10 @@
 namespace {
 
 // The service's class and its dispatch interface.
-const CLSID kServiceClass = {0x6d1f3a52, 0x8c4e, 0x4b7a, {0x9e, 0x21, 0x3f, 0x5c, 0x7a, 0x0d, 0x9b, 0x14}};
-const IID kServiceInterface = {0x6d1f3a53, 0x8c4e, 0x4b7a, {0x9e, 0x21, 0x3f, 0x5c, 0x7a, 0x0d, 0x9b, 0x14}};
+const CLSID kServiceClass = {
+    0x6d1f3a52, 0x8c4e, 0x4b7a, {0x9e, 0x21, 0x3f, 0x5c, 0x7a, 0x0d, 0x9b, 0x14}};
+const IID kServiceInterface = {
+    0x6d1f3a53, 0x8c4e, 0x4b7a, {0x9e, 0x21, 0x3f, 0x5c, 0x7a, 0x0d, 0x9b, 0x14}};
 
 struct IAdminService : public IDispatch {
   // Opens path for the process with the given id; the handle is valid in that process.
@@ -37,9 +39,9 @@ struct CSrvProxy::Impl {
     tried = true;
     comInitialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     void* object = nullptr;
-    const HRESULT hr = CoCreateInstance(kServiceClass, nullptr,
-                                        CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                        kServiceInterface, &object);
+    const HRESULT hr =
+        CoCreateInstance(kServiceClass, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                         kServiceInterface, &object);
     if (FAILED(hr) || object == nullptr) {
       trace("CSrvProxy::openHandle - can't initilize admin service\n");
       return false;

@@ -85,11 +85,9 @@ TEST_F(C98ConnectionTest, DriveStatusAndDeliveryFailuresAreTold) {
   ASSERT_EQ(handle.open(usb), pdk::kOk);
   uint8_t serial[40] = {};
   drive.injectFaults(emu::FaultKind::CheckCondition, 1);
-  EXPECT_EQ(usb.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000),
-            pdk::kDeviceInternalError);
+  EXPECT_EQ(usb.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000), pdk::kDeviceInternalError);
   drive.injectFaults(emu::FaultKind::NotDelivered, 1);
-  EXPECT_EQ(usb.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000),
-            pdk::kConnectionFailed);
+  EXPECT_EQ(usb.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000), pdk::kConnectionFailed);
   handle.close();
   EXPECT_EQ(port.openHandleCount(), 0u);
 }

@@ -18,8 +18,7 @@ inline emu::DriveConfig smallDrive(uint32_t sectors = 4096) {
 
 class DriveFixture : public ::testing::Test {
  protected:
-  explicit DriveFixture(emu::DriveConfig config = smallDrive())
-      : drive(config), raw(port) {
+  explicit DriveFixture(emu::DriveConfig config = smallDrive()) : drive(config), raw(port) {
     port.attach('E', &drive);
     pdk::setDevicePort(&raw);
   }
@@ -37,8 +36,8 @@ class DriveFixture : public ::testing::Test {
 struct PassThroughLayout {
   static constexpr size_t P = sizeof(void*);
   static constexpr size_t length = 0, scsiStatus = 2, pathId = 3, targetId = 4, lun = 5,
-                          cdbLength = 6, senseInfoLength = 7, dataIn = 8,
-                          dataTransferLength = 12, timeOutValue = 16;
+                          cdbLength = 6, senseInfoLength = 7, dataIn = 8, dataTransferLength = 12,
+                          timeOutValue = 16;
   static constexpr size_t pointer = P == 4 ? 20 : 24;  // DataBuffer or DataBufferOffset
   static constexpr size_t senseInfoOffset = P == 4 ? 24 : 32;
   static constexpr size_t cdb = P == 4 ? 28 : 36;

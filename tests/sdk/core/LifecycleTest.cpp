@@ -2,11 +2,15 @@
 // through them once, in order.
 #include <gtest/gtest.h>
 
-#include "sdk/PDKSDK.h"
+#include <thread>
+#include <utility>
+#include <vector>
+
 #include "Connection.h"
 #include "ConnectionSingleton.h"
-#include "sdk/core/PDKSDK.h"
 #include "TraceCapture.h"
+#include "sdk/PDKSDK.h"
+#include "sdk/core/PDKSDK.h"
 
 namespace {
 
@@ -29,16 +33,30 @@ TEST(LifecycleTest, InitOnceFiniOnceAndNeverAgain) {
   // Before init: the accessors refuse and fini only says so.
   expectNotInitialised();
   PDKSDK_fini();
-  EXPECT_EQ(trace.lines(), (std::vector<std::string>{
-                               "CPDKSDK::fini() called before init()\n",
-                               "CConnectionSingleton::fini() called before init()\n"}));
+  EXPECT_EQ(trace.lines(),
+            (std::vector<std::string>{"CPDKSDK::fini() called before init()\n",
+                                      "CConnectionSingleton::fini() called before init()\n"}));
   trace.clear();
 
-  // Init, twice: the second call creates nothing new.
+  // Init, then threads racing for the objects all get the same ones.
   EXPECT_EQ(PDKSDK_init(), 1);
   EXPECT_TRUE(trace.lines().empty());
+  std::vector<std::thread> racers;
+  std::vector<std::pair<CPDKSDK*, IConnection*>> seen(4);
+  for (auto& slot : seen) {
+    racers.emplace_back([&slot] {
+      slot = {&CPDKSDK::instance(), &CConnectionSingleton::instance()};
+    });
+  }
+  for (auto& racer : racers) racer.join();
   CPDKSDK& sdk = CPDKSDK::instance();
   IConnection& connection = CConnectionSingleton::instance();
+  for (const auto& slot : seen) {
+    EXPECT_EQ(slot.first, &sdk);
+    EXPECT_EQ(slot.second, &connection);
+  }
+
+  // Init again: the second call creates nothing new.
   EXPECT_EQ(PDKSDK_init(), 2);
   EXPECT_EQ(trace.count("Init method called twice in application\n"), 2u);
   EXPECT_EQ(&CPDKSDK::instance(), &sdk);

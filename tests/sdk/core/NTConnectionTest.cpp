@@ -120,8 +120,7 @@ TEST_F(NTConnectionTest, VendorCommandWithDataGoesDirectWithItsOwnCdb) {
 TEST_F(NTConnectionTest, VendorCommandWithoutDataSendsOnlyTheBufferedHeader) {
   CDeviceHandle handle(driveE());
   // The first emulator cut does not know 0x0043: the drive answers CHECK CONDITION.
-  EXPECT_EQ(nt.vendorOut(handle, 0x0043, 0, nullptr, 0, nullptr, 10000),
-            pdk::kDeviceInternalError);
+  EXPECT_EQ(nt.vendorOut(handle, 0x0043, 0, nullptr, 0, nullptr, 10000), pdk::kDeviceInternalError);
   ASSERT_EQ(raw.calls.size(), 1u);
   const RawControl& c = raw.calls[0];
   EXPECT_EQ(c.code, 0x4D004u);
@@ -142,8 +141,7 @@ TEST_F(NTConnectionTest, VendorArgumentsAreChecked) {
   EXPECT_EQ(nt.vendorIn(handle, 0x0100, 8, params, 40, data, 10000), pdk::kBadParameters);
   EXPECT_EQ(nt.vendorIn(handle, 0x0100, 1, nullptr, 40, data, 10000), pdk::kBadParameters);
   EXPECT_EQ(nt.vendorIn(handle, 0x0100, 0, nullptr, 40, nullptr, 10000), pdk::kBadParameters);
-  EXPECT_EQ(nt.vendorInFramed(handle, 0x0100, 0, nullptr, 15, data, 10000, 0),
-            pdk::kBadParameters);
+  EXPECT_EQ(nt.vendorInFramed(handle, 0x0100, 0, nullptr, 15, data, 10000, 0), pdk::kBadParameters);
   EXPECT_TRUE(raw.calls.empty());
 }
 
@@ -211,7 +209,7 @@ TEST_F(NTConnectionTest, UnframedOutCommandCarriesTheFrameHeader) {
   CDeviceHandle handle(driveE());
   uint8_t data[20] = {};
   nt.vendorOutFramed(handle, 0x0041, 0, nullptr, sizeof(data), data, 10000, 0);
-  const uint8_t header[16] = {'B', 'I', 'P', 'O', 0xFF, 0xFF, 0xFF, 0xFF,
+  const uint8_t header[16] = {'B',  'I',  'P',  'O',  0xFF, 0xFF, 0xFF, 0xFF,
                               0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   EXPECT_EQ(0, std::memcmp(data, header, sizeof(header)));
 }

@@ -15,8 +15,8 @@ TEST(ScsiCdbTest, CommandBlocksCarryTheirFieldsBigEndian) {
             (std::vector<uint8_t>{0x28, 0, 0x12, 0x34, 0x56, 0x78, 0, 0, 200, 0, 0, 0, 0, 0}));
   EXPECT_EQ(bytesOf(pdk::write10Cdb(1, 1)),
             (std::vector<uint8_t>{0x2A, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(bytesOf(pdk::readCapacityCdb()), std::vector<uint8_t>(
-                                                 {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(bytesOf(pdk::readCapacityCdb()),
+            std::vector<uint8_t>({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(bytesOf(pdk::inquiryCdb(128)), (std::vector<uint8_t>{0x12, 0, 0, 0, 128, 0}));
   EXPECT_EQ(bytesOf(pdk::reportIdentifierCdb(46)),
             (std::vector<uint8_t>{0xA3, 0x05, 0, 0, 0, 0, 0, 0, 0, 46, 0, 0}));
@@ -26,8 +26,8 @@ TEST(ScsiCdbTest, VendorCommandPutsTheSubCodeLowByteFirstAndSignsWithTorm) {
   const uint8_t params[7] = {1, 2, 3, 4, 5, 6, 7};
   pdk::ScsiCdb cdb;
   ASSERT_TRUE(pdk::vendorCdb(0x0131, params, 6, &cdb));
-  EXPECT_EQ(bytesOf(cdb), (std::vector<uint8_t>{0xFF, 0x31, 0x01, 1, 2, 3, 4, 5, 6, 0, 'T', 'O',
-                                                'R', 'M'}));
+  EXPECT_EQ(bytesOf(cdb),
+            (std::vector<uint8_t>{0xFF, 0x31, 0x01, 1, 2, 3, 4, 5, 6, 0, 'T', 'O', 'R', 'M'}));
   ASSERT_TRUE(pdk::vendorCdb(0x0048, params, 7, &cdb));
   EXPECT_EQ(cdb.bytes[9], 7);
   EXPECT_FALSE(pdk::vendorCdb(0x0048, params, 8, &cdb));

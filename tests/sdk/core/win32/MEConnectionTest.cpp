@@ -118,8 +118,7 @@ TEST_F(MEConnectionTest, AFailedVendorCommandIsTriedTwiceThenJudgedByReadCapacit
 
   // The drive refuses twice but still answers READ CAPACITY: the drive is at fault.
   drive.injectFaults(emu::FaultKind::CheckCondition, 2);
-  EXPECT_EQ(me.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000),
-            pdk::kDeviceInternalError);
+  EXPECT_EQ(me.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000), pdk::kDeviceInternalError);
   auto requests = aspi.requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[0].cdb[0], 0xFF);
@@ -146,8 +145,7 @@ TEST_F(MEConnectionTest, ARequestStillPendingAfterTenPollsHasFailed) {
 
   // Only the vendor requests hang: the drive still answers, so it is the drive's fault.
   aspi.stallRequests(2);
-  EXPECT_EQ(me.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000),
-            pdk::kDeviceInternalError);
+  EXPECT_EQ(me.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000), pdk::kDeviceInternalError);
 
   // READ CAPACITY is sent once.
   aspi.clearRequests();

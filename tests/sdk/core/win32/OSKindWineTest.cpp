@@ -70,8 +70,7 @@ TEST(OSKindWineTest, EachWindowsVersionGetsItsKindAndTransport) {
             ERROR_SUCCESS);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.version);
-    ASSERT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(c.version),
+    ASSERT_EQ(RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.version),
                              static_cast<DWORD>(strlen(c.version) + 1)),
               ERROR_SUCCESS);
     EXPECT_EQ(runProbe(), c.expected);

@@ -4,8 +4,8 @@
 #include "Win98Registry.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <shlwapi.h>
+#include <windows.h>
 
 #include <string>
 
@@ -31,7 +31,8 @@ class Win98RegistryTest : public ::testing::Test {
     pdkos::CRegistryKey::redirectRoot(pdkos::RegistryRoot::kDynData, kDynRoot);
     const std::string devices = std::string(kDynRoot) + "\\Config Manager\\Enum\\";
     // An unrelated device first, then the drive.
-    writeString(HKEY_CURRENT_USER, devices + "C1A2B3C0", "HardWareKey", "PCI\\VEN_8086&DEV_7000\\BUS_00");
+    writeString(HKEY_CURRENT_USER, devices + "C1A2B3C0", "HardWareKey",
+                "PCI\\VEN_8086&DEV_7000\\BUS_00");
     writeString(HKEY_CURRENT_USER, devices + "C1A2B3C4", "HardWareKey",
                 "USB\\VID_0F3B&PID_0999\\5&2A9C&0&1");
     writeString(HKEY_LOCAL_MACHINE,
