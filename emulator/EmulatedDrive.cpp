@@ -31,6 +31,10 @@ ScsiResult check(uint8_t key, uint8_t asc, uint8_t ascq = 0) {
 
 ScsiResult illegal(uint8_t asc) { return check(kSenseKeyIllegalRequest, asc); }
 
+uint32_t le32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
 uint32_t be32(const uint8_t* p) {
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
@@ -70,6 +74,13 @@ size_t writeFixedSense(const SenseCode& sense, uint8_t* out, size_t outLength) {
 // CHECK CONDITION, as the real drive does with an unknown sub-code.
 const CEmulatedDrive::VendorCommand CEmulatedDrive::kVendorCommands[] = {
     {kSubCodeSerial, Direction::In, kSerialAnswerLength, &CEmulatedDrive::vendorSerial},
+    {kSubCodeConfigRead, Direction::In, kConfigBlockLength, &CEmulatedDrive::vendorConfigRead},
+    {kSubCodeConfigWrite, Direction::Out, kConfigBlockLength, &CEmulatedDrive::vendorConfigWrite},
+    {kSubCodeUclProbe, Direction::In, kUclAnswerLength, &CEmulatedDrive::vendorUclProbe},
+    {kSubCodeAcknowledge, Direction::None, 0, &CEmulatedDrive::vendorAcknowledge},
+    {kSubCodeHiddenRead, Direction::In, CHiddenArea::kPageSize, &CEmulatedDrive::vendorHiddenRead},
+    {kSubCodeHiddenWrite, Direction::Out, CHiddenArea::kPageSize,
+     &CEmulatedDrive::vendorHiddenWrite},
 };
 
 CEmulatedDrive::CEmulatedDrive(DriveConfig config) : config_(std::move(config)) {
@@ -79,6 +90,10 @@ CEmulatedDrive::CEmulatedDrive(DriveConfig config) : config_(std::move(config)) 
   if (config_.revision.size() > 4) throw std::invalid_argument("revision text longer than 4");
   if (config_.serial.size() > DriveConfig::kMaxSerialLength)
     throw std::invalid_argument("serial text too long for the serial answer");
+  if (config_.ucl != config_.serial.empty())
+    throw std::invalid_argument("a drive has an empty serial exactly when it is the UCL version");
+  // Only the presentation word is set; the rest of the block starts zeroed.
+  configBlock_[kConfigPresentationOffset] = config_.removable ? 1 : 0;
 }
 
 std::string CEmulatedDrive::identifierText() const {
@@ -166,6 +181,7 @@ ScsiResult CEmulatedDrive::readWrite10(const Request& r, bool write) {
   const uint32_t count = (uint32_t(r.cdb[7]) << 8) | r.cdb[8];
   if (lba >= config_.sectorCount || count > config_.sectorCount - lba)
     return illegal(kAscLbaOutOfRange);
+  if (write && writeProtected()) return check(kSenseKeyDataProtect, kAscWriteProtected);
   const uint32_t bytes = count * kDriveSectorSize;
   if (bytes == 0) return good(0);
   if (r.dataIn == write) return illegal(kAscInvalidFieldInCdb);
@@ -215,7 +231,9 @@ ScsiResult CEmulatedDrive::vendor(const Request& r) {
   const uint16_t subCode = uint16_t(r.cdb[1] | (r.cdb[2] << 8));
   for (const VendorCommand& c : kVendorCommands) {
     if (c.subCode != subCode) continue;
-    if (c.direction != Direction::None) {
+    if (c.direction == Direction::None) {
+      if (r.dataLength != 0) return illegal(kAscParameterLengthError);
+    } else {
       if (r.dataIn != (c.direction == Direction::In)) return illegal(kAscInvalidFieldInCdb);
       if (r.dataLength < c.dataLength) return illegal(kAscParameterLengthError);
     }
@@ -239,6 +257,52 @@ ScsiResult CEmulatedDrive::vendorSerial(const Request& r) {
   d[3] = uint8_t(config_.serial.size());
   std::memcpy(d + kSerialTextOffset, config_.serial.data(), config_.serial.size());
   return good(kSerialAnswerLength);
+}
+
+bool CEmulatedDrive::writeProtected() const {
+  return (configBlock_[kConfigPresentationOffset] & kConfigWriteProtectBit) != 0;
+}
+
+ScsiResult CEmulatedDrive::vendorConfigRead(const Request& r) {
+  std::memcpy(r.data, configBlock_.data(), kConfigBlockLength);
+  return good(kConfigBlockLength);
+}
+
+// Stored verbatim: the write-protect bit acts on the next WRITE(10); every other
+// byte is only kept for the next read.
+ScsiResult CEmulatedDrive::vendorConfigWrite(const Request& r) {
+  std::memcpy(configBlock_.data(), r.data, kConfigBlockLength);
+  return good(kConfigBlockLength);
+}
+
+// Probe answer, 4 bytes: "UCL" and the answer layout version, 1.
+ScsiResult CEmulatedDrive::vendorUclProbe(const Request& r) {
+  if (!config_.ucl) return illegal(kAscInvalidFieldInCdb);
+  const uint8_t answer[kUclAnswerLength] = {'U', 'C', 'L', 1};
+  std::memcpy(r.data, answer, kUclAnswerLength);
+  return good(kUclAnswerLength);
+}
+
+ScsiResult CEmulatedDrive::vendorAcknowledge(const Request&) { return good(0); }
+
+// Parameters: [0] page, [1..4] try word (LE), [5] zero. The try word picks a
+// read retry mode; the model's flash never fails a read, so 0 and 1 read alike.
+ScsiResult CEmulatedDrive::vendorHiddenRead(const Request& r) {
+  const uint8_t* p = r.cdb + 3;
+  const uint32_t tryWord = le32(p + 1);
+  if (tryWord > 1 || p[5] != 0) return illegal(kAscInvalidFieldInCdb);
+  if (p[0] >= CHiddenArea::kPageCount) return illegal(kAscLbaOutOfRange);
+  hidden_.read(p[0], r.data);
+  return good(CHiddenArea::kPageSize);
+}
+
+// Parameters: [0] page, [1] zero.
+ScsiResult CEmulatedDrive::vendorHiddenWrite(const Request& r) {
+  const uint8_t* p = r.cdb + 3;
+  if (p[1] != 0) return illegal(kAscInvalidFieldInCdb);
+  if (p[0] >= CHiddenArea::kPageCount) return illegal(kAscLbaOutOfRange);
+  hidden_.write(p[0], r.data);
+  return good(CHiddenArea::kPageSize);
 }
 
 void CEmulatedDrive::log(const Request& r, const ScsiResult& result, bool injected) {

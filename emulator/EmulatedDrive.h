@@ -3,6 +3,7 @@
 // without hardware. Portable code: no operating-system header.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -10,6 +11,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "HiddenArea.h"
 
 namespace emu {
 
@@ -21,10 +24,12 @@ constexpr uint8_t kStatusCheckCondition = 2;
 constexpr uint8_t kSenseKeyNone = 0x00;
 constexpr uint8_t kSenseKeyHardwareError = 0x04;
 constexpr uint8_t kSenseKeyIllegalRequest = 0x05;
+constexpr uint8_t kSenseKeyDataProtect = 0x07;
 constexpr uint8_t kAscInvalidOpcode = 0x20;
 constexpr uint8_t kAscLbaOutOfRange = 0x21;
 constexpr uint8_t kAscInvalidFieldInCdb = 0x24;
 constexpr uint8_t kAscParameterLengthError = 0x1A;
+constexpr uint8_t kAscWriteProtected = 0x27;
 constexpr uint8_t kAscInternalTargetFailure = 0x44;
 
 // Fixed-format sense data (18 bytes) as a transport copies it out.
@@ -51,8 +56,11 @@ struct DriveConfig {
   std::string vendor = "VANTREL";        // INQUIRY bytes 8-15
   std::string product = "Plunda Drive";  // INQUIRY bytes 16-31
   std::string revision = "2.70";         // INQUIRY bytes 32-35
-  std::string serial = "0F3B27000001";   // at most kMaxSerialLength characters
+  // At most kMaxSerialLength characters; empty exactly when ucl is set.
+  std::string serial = "0F3B27000001";
   bool removable = true;
+  // The UCL version answers the UCL probe sub-code and carries no serial.
+  bool ucl = false;
   uint32_t sectorCount = 262144;  // 128 MB; must be at least 1
   // REPORT DEVICE IDENTIFIER text; empty: "Vantrel Plunda <serial>".
   std::string identifierText;
@@ -110,6 +118,20 @@ class CEmulatedDrive {
   static constexpr uint32_t kSerialAnswerLength = 40;
   static constexpr size_t kSerialTextOffset = 6;
 
+  static constexpr uint16_t kSubCodeConfigWrite = 0x0049;
+  static constexpr uint16_t kSubCodeConfigRead = 0x004A;
+  static constexpr uint32_t kConfigBlockLength = 16;
+  static constexpr size_t kConfigPresentationOffset = 8;   // 32-bit LE; 1 = removable
+  static constexpr uint8_t kConfigWriteProtectBit = 0x02;  // in byte 8
+
+  static constexpr uint16_t kSubCodeUclProbe = 0x0072;
+  static constexpr uint32_t kUclAnswerLength = 4;
+
+  static constexpr uint16_t kSubCodeAcknowledge = 0x0043;
+
+  static constexpr uint16_t kSubCodeHiddenWrite = 0x0130;
+  static constexpr uint16_t kSubCodeHiddenRead = 0x0131;
+
  private:
   enum class Direction { None, In, Out };
 
@@ -137,6 +159,13 @@ class CEmulatedDrive {
   ScsiResult reportIdentifier(const Request& r);
   ScsiResult vendor(const Request& r);
   ScsiResult vendorSerial(const Request& r);
+  ScsiResult vendorConfigRead(const Request& r);
+  ScsiResult vendorConfigWrite(const Request& r);
+  ScsiResult vendorUclProbe(const Request& r);
+  ScsiResult vendorAcknowledge(const Request& r);
+  ScsiResult vendorHiddenRead(const Request& r);
+  ScsiResult vendorHiddenWrite(const Request& r);
+  bool writeProtected() const;
 
   void log(const Request& r, const ScsiResult& result, bool injected);
   void checkLba(uint32_t lba) const;
@@ -144,6 +173,8 @@ class CEmulatedDrive {
   const DriveConfig config_;
   mutable std::mutex mutex_;
   std::map<uint32_t, std::vector<uint8_t>> sectors_;  // only sectors that hold non-zero bytes
+  std::array<uint8_t, kConfigBlockLength> configBlock_{};
+  CHiddenArea hidden_;
   std::deque<CommandRecord> log_;
   uint64_t commandCount_ = 0;
   FaultKind faultKind_ = FaultKind::NotDelivered;
