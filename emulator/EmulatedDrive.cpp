@@ -31,8 +31,20 @@ ScsiResult check(uint8_t key, uint8_t asc, uint8_t ascq = 0) {
 
 ScsiResult illegal(uint8_t asc) { return check(kSenseKeyIllegalRequest, asc); }
 
+// Wrong passwords, impossible sizes and lengths: the parameter data is refused.
+ScsiResult badParameters() { return illegal(kAscInvalidFieldInParameterList); }
+
+bool needsMedium(const uint8_t* cdb, size_t cdbLength) {
+  if (cdbLength == 0) return false;
+  return cdb[0] == kOpReadCapacity10 || cdb[0] == kOpRead10 || cdb[0] == kOpWrite10;
+}
+
 uint32_t le32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+void putLe32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
 
 uint32_t be32(const uint8_t* p) {
@@ -81,10 +93,32 @@ const CEmulatedDrive::VendorCommand CEmulatedDrive::kVendorCommands[] = {
     {kSubCodeHiddenRead, Direction::In, CHiddenArea::kPageSize, &CEmulatedDrive::vendorHiddenRead},
     {kSubCodeHiddenWrite, Direction::Out, CHiddenArea::kPageSize,
      &CEmulatedDrive::vendorHiddenWrite},
+    {kSubCodeRemovableRecord, Direction::In, CRemovableLayout::kRecordLength,
+     &CEmulatedDrive::vendorRemovableRecord},
+    {kSubCodeRemovableConfigure, Direction::Out, kRemovableConfigureLength,
+     &CEmulatedDrive::vendorRemovableConfigure},
+    {kSubCodeRemovableSwitch, Direction::Out, kRemovableSwitchLength,
+     &CEmulatedDrive::vendorRemovableSwitch},
+    {kSubCodeFixedRecord, Direction::In, CFixedDiskLayout::kRecordLength,
+     &CEmulatedDrive::vendorFixedRecord},
+    {kSubCodeFixedConfigure, Direction::Out, kFixedConfigureLength,
+     &CEmulatedDrive::vendorFixedConfigure},
+    {kSubCodeFixedSwitch, Direction::Out, kFixedSwitchLength, &CEmulatedDrive::vendorFixedSwitch},
+    {kSubCodePartitionTable, Direction::Out, kPartitionTableLength,
+     &CEmulatedDrive::vendorPartitionTable},
+    {kSubCodeSetLunMode, Direction::Out, kSetLunModeLength, &CEmulatedDrive::vendorSetLunMode},
+    {kSubCodeLunMode, Direction::In, kLunModeLength, &CEmulatedDrive::vendorLunMode},
+    {kSubCodeDetach, Direction::Out, kDetachLength, &CEmulatedDrive::vendorDetach},
+    {kSubCodeChangePassword, Direction::Out, kChangePasswordLength,
+     &CEmulatedDrive::vendorChangePassword},
 };
 
-CEmulatedDrive::CEmulatedDrive(DriveConfig config) : config_(std::move(config)) {
+CEmulatedDrive::CEmulatedDrive(DriveConfig config, std::unique_ptr<CSectorStore> store)
+    : config_(std::move(config)) {
   if (config_.sectorCount == 0) throw std::invalid_argument("a drive needs at least one sector");
+  if (store && store->sectorCount() != config_.sectorCount) {
+    throw std::invalid_argument("the sector store does not have the drive's sector count");
+  }
   if (config_.vendor.size() > 8) throw std::invalid_argument("vendor text longer than 8");
   if (config_.product.size() > 16) throw std::invalid_argument("product text longer than 16");
   if (config_.revision.size() > 4) throw std::invalid_argument("revision text longer than 4");
@@ -94,6 +128,13 @@ CEmulatedDrive::CEmulatedDrive(DriveConfig config) : config_(std::move(config)) 
     throw std::invalid_argument("a drive has an empty serial exactly when it is the UCL version");
   // Only the presentation word is set; the rest of the block starts zeroed.
   configBlock_[kConfigPresentationOffset] = config_.removable ? 1 : 0;
+  // The layouts refuse geometries they cannot present with invalid_argument.
+  if (config_.removable) {
+    removableLayout_.emplace(config_.sectorCount, config_.allocationUnitSectors);
+  } else {
+    fixedLayout_.emplace(config_.sectorCount, config_.unitFactorA, config_.unitFactorB);
+  }
+  store_ = store ? std::move(store) : CSectorStore::inMemory(config_.sectorCount);
 }
 
 std::string CEmulatedDrive::identifierText() const {
@@ -103,10 +144,10 @@ std::string CEmulatedDrive::identifierText() const {
 
 ScsiResult CEmulatedDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data,
                                    uint32_t dataLength, bool dataIn) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   ++commandCount_;
   const Request r{cdb, cdb ? cdbLength : 0, data, data ? dataLength : 0, dataIn};
-  if (faultsLeft_ > 0) {
+  if (faultsLeft_ > 0 && faultFilter_.matches(r.cdb, r.cdbLength)) {
     --faultsLeft_;
     const ScsiResult injected = faultKind_ == FaultKind::NotDelivered
                                     ? ScsiResult{false, kStatusGood, 0, {}}
@@ -114,8 +155,22 @@ ScsiResult CEmulatedDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t
     log(r, injected, true);
     return injected;
   }
-  const ScsiResult result = dispatch(r);
+  // Every command the drive receives uses up the window, whatever it is.
+  const bool notReady = notReadyLeft_ > 0;
+  if (notReady) --notReadyLeft_;
+  const ScsiResult result = notReady && needsMedium(r.cdb, r.cdbLength)
+                                ? check(kSenseKeyNotReady, kAscNotReady, kAscqBecomingReady)
+                                : dispatch(r);
   log(r, result, false);
+  if (!pendingDetach_) return result;
+
+  // The owner's handler typically takes the drive off the bus and back, which
+  // reaches this drive again: call it with the lock released.
+  const DetachRequest request = *pendingDetach_;
+  pendingDetach_.reset();
+  const std::function<void(const DetachRequest&)> handler = detachHandler_;
+  lock.unlock();
+  if (handler) handler(request);
   return result;
 }
 
@@ -169,7 +224,7 @@ ScsiResult CEmulatedDrive::inquiry(const Request& r) {
 ScsiResult CEmulatedDrive::readCapacity(const Request& r) {
   if (r.cdbLength < 10) return illegal(kAscInvalidFieldInCdb);
   if (!r.dataIn || r.dataLength < kReadCapacityLength) return illegal(kAscInvalidFieldInCdb);
-  putBe32(r.data, config_.sectorCount - 1);
+  putBe32(r.data, presentedSectorCount() - 1);
   putBe32(r.data + 4, kDriveSectorSize);
   return good(kReadCapacityLength);
 }
@@ -179,29 +234,29 @@ ScsiResult CEmulatedDrive::readWrite10(const Request& r, bool write) {
   const uint32_t lba = be32(r.cdb + 2);
   // Standard 16-bit transfer length; the SDK only ever fills the low byte.
   const uint32_t count = (uint32_t(r.cdb[7]) << 8) | r.cdb[8];
-  if (lba >= config_.sectorCount || count > config_.sectorCount - lba)
-    return illegal(kAscLbaOutOfRange);
+  const uint32_t presented = presentedSectorCount();
+  if (lba >= presented || count > presented - lba) return illegal(kAscLbaOutOfRange);
   if (write && writeProtected()) return check(kSenseKeyDataProtect, kAscWriteProtected);
   const uint32_t bytes = count * kDriveSectorSize;
   if (bytes == 0) return good(0);
   if (r.dataIn == write) return illegal(kAscInvalidFieldInCdb);
   if (r.dataLength < bytes) return illegal(kAscParameterLengthError);
 
+  std::vector<uint32_t> flash(count);
+  std::vector<bool> backed(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    backed[i] = presentedToFlash(lba + i, flash[i]);
+    // A write into the fixed disk's gap has nowhere to go: refuse all of it.
+    if (write && !backed[i]) return illegal(kAscLbaOutOfRange);
+  }
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t* p = r.data + size_t(i) * kDriveSectorSize;
     if (write) {
-      if (isZero(p, kDriveSectorSize)) {
-        sectors_.erase(lba + i);
-      } else {
-        sectors_[lba + i].assign(p, p + kDriveSectorSize);
-      }
+      writeFlash(flash[i], p);
+    } else if (backed[i]) {
+      readFlash(flash[i], p);
     } else {
-      const auto it = sectors_.find(lba + i);
-      if (it == sectors_.end()) {
-        std::memset(p, 0, kDriveSectorSize);
-      } else {
-        std::memcpy(p, it->second.data(), kDriveSectorSize);
-      }
+      std::memset(p, 0, kDriveSectorSize);
     }
   }
   return good(bytes);
@@ -285,24 +340,183 @@ ScsiResult CEmulatedDrive::vendorUclProbe(const Request& r) {
 
 ScsiResult CEmulatedDrive::vendorAcknowledge(const Request&) { return good(0); }
 
-// Parameters: [0] page, [1..4] try word (LE), [5] zero. The try word picks a
+// Parameters: [0..1] page (LE), [2..5] try word (LE). The try word picks a
 // read retry mode; the model's flash never fails a read, so 0 and 1 read alike.
 ScsiResult CEmulatedDrive::vendorHiddenRead(const Request& r) {
   const uint8_t* p = r.cdb + 3;
-  const uint32_t tryWord = le32(p + 1);
-  if (tryWord > 1 || p[5] != 0) return illegal(kAscInvalidFieldInCdb);
-  if (p[0] >= CHiddenArea::kPageCount) return illegal(kAscLbaOutOfRange);
-  hidden_.read(p[0], r.data);
+  const uint32_t page = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
+  if (le32(p + 2) > 1) return illegal(kAscInvalidFieldInCdb);
+  if (page >= CHiddenArea::kPageCount) return illegal(kAscLbaOutOfRange);
+  hidden_.read(page, r.data);
   return good(CHiddenArea::kPageSize);
 }
 
-// Parameters: [0] page, [1] zero.
+// Parameters: [0..1] page (LE).
 ScsiResult CEmulatedDrive::vendorHiddenWrite(const Request& r) {
   const uint8_t* p = r.cdb + 3;
-  if (p[1] != 0) return illegal(kAscInvalidFieldInCdb);
-  if (p[0] >= CHiddenArea::kPageCount) return illegal(kAscLbaOutOfRange);
-  hidden_.write(p[0], r.data);
+  const uint32_t page = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
+  if (page >= CHiddenArea::kPageCount) return illegal(kAscLbaOutOfRange);
+  hidden_.write(page, r.data);
   return good(CHiddenArea::kPageSize);
+}
+
+std::optional<CEmulatedDrive::Password> CEmulatedDrive::passwordField(const uint8_t* field,
+                                                                      uint32_t length) {
+  if (length > kPasswordLength) return std::nullopt;
+  Password p{};
+  std::memcpy(p.data(), field, length);
+  return p;
+}
+
+void CEmulatedDrive::startNotReadyWindow() { notReadyLeft_ = config_.notReadyCommandsAfterSwitch; }
+
+// Record of the removable layout, 20 bytes (CRemovableLayout::record).
+ScsiResult CEmulatedDrive::vendorRemovableRecord(const Request& r) {
+  if (!removableLayout_) return illegal(kAscInvalidFieldInCdb);
+  removableLayout_->record(r.data);
+  return good(CRemovableLayout::kRecordLength);
+}
+
+// [0..3] safe size in units (LE), [4..19] password, zero padded. The flash is
+// left as it is: the new partitions show whatever lies at their place.
+ScsiResult CEmulatedDrive::vendorRemovableConfigure(const Request& r) {
+  if (!removableLayout_) return illegal(kAscInvalidFieldInCdb);
+  const uint32_t safeUnits = le32(r.data);
+  const Password password = *passwordField(r.data + 4, kPasswordLength);
+  // Sixteen zero bytes mean "present the public partition", so they cannot
+  // guard a safe one.
+  const bool emptyPassword = isZero(password.data(), kPasswordLength);
+  if (safeUnits > 0 && emptyPassword) return badParameters();
+  if (!removableLayout_->configure(safeUnits)) return badParameters();
+  password_ = password;
+  startNotReadyWindow();
+  return good(kRemovableConfigureLength);
+}
+
+// 16 bytes: all zero presents the public partition, the password the safe one.
+ScsiResult CEmulatedDrive::vendorRemovableSwitch(const Request& r) {
+  if (!removableLayout_) return illegal(kAscInvalidFieldInCdb);
+  const Password given = *passwordField(r.data, kPasswordLength);
+  if (isZero(given.data(), kPasswordLength)) {
+    removableLayout_->presentPublic();
+  } else {
+    if (!removableLayout_->hasSafe() || given != password_) return badParameters();
+    removableLayout_->presentSafe();
+  }
+  startNotReadyWindow();
+  return good(kRemovableSwitchLength);
+}
+
+// Record of the fixed-disk layout, 28 bytes (CFixedDiskLayout::record).
+ScsiResult CEmulatedDrive::vendorFixedRecord(const Request& r) {
+  if (!fixedLayout_) return illegal(kAscInvalidFieldInCdb);
+  fixedLayout_->record(r.data);
+  return good(CFixedDiskLayout::kRecordLength);
+}
+
+// [0..3] safe units, [4..7] dummy units, [8..11] password length, [12..27]
+// password. As on the removable drive, the flash is not cleared.
+ScsiResult CEmulatedDrive::vendorFixedConfigure(const Request& r) {
+  if (!fixedLayout_) return illegal(kAscInvalidFieldInCdb);
+  const uint32_t safeUnits = le32(r.data);
+  const uint32_t dummyUnits = le32(r.data + 4);
+  const std::optional<Password> password = passwordField(r.data + 12, le32(r.data + 8));
+  if (!password) return badParameters();
+  if (safeUnits > 0 && isZero(password->data(), kPasswordLength)) return badParameters();
+  if (!fixedLayout_->configure(safeUnits, dummyUnits)) return badParameters();
+  password_ = *password;
+  rewritePartitionTable();
+  startNotReadyWindow();
+  return good(kFixedConfigureLength);
+}
+
+// [0..3] password length, [4..19] password. Length 0 shows the dummy partition
+// in the second slot, the password the safe one.
+ScsiResult CEmulatedDrive::vendorFixedSwitch(const Request& r) {
+  if (!fixedLayout_) return illegal(kAscInvalidFieldInCdb);
+  const uint32_t length = le32(r.data);
+  const std::optional<Password> given = passwordField(r.data + 4, length);
+  if (!given) return badParameters();
+  if (length == 0) {
+    fixedLayout_->presentDummy();
+  } else {
+    if (!fixedLayout_->hasSafe() || *given != password_) return badParameters();
+    fixedLayout_->presentSafe();
+  }
+  rewritePartitionTable();
+  startNotReadyWindow();
+  return good(kFixedSwitchLength);
+}
+
+// [0..3] 1, [4..7] a value the drive does not use. The host has just written
+// its master boot record; the drive puts its own partition entries into it.
+ScsiResult CEmulatedDrive::vendorPartitionTable(const Request& r) {
+  if (!fixedLayout_) return illegal(kAscInvalidFieldInCdb);
+  if (le32(r.data) != 1) return badParameters();
+  rewritePartitionTable();
+  return good(kPartitionTableLength);
+}
+
+// [0..3] mode; the three words after it are not used. The mode is only kept.
+ScsiResult CEmulatedDrive::vendorSetLunMode(const Request& r) {
+  if (!fixedLayout_) return illegal(kAscInvalidFieldInCdb);
+  fixedLayout_->setLunMode(le32(r.data));
+  return good(kSetLunModeLength);
+}
+
+ScsiResult CEmulatedDrive::vendorLunMode(const Request& r) {
+  if (!fixedLayout_) return illegal(kAscInvalidFieldInCdb);
+  putLe32(r.data, fixedLayout_->lunMode());
+  return good(kLunModeLength);
+}
+
+// Three LE words, passed on unchecked; execute() calls the handler once the
+// command is answered.
+ScsiResult CEmulatedDrive::vendorDetach(const Request& r) {
+  pendingDetach_ = DetachRequest{le32(r.data), le32(r.data + 4), le32(r.data + 8)};
+  return good(kDetachLength);
+}
+
+// [0..3] length of the current password, [4..19] it; [20..23] length of the new
+// one, [24..39] it. The layout and the presented partition do not change.
+ScsiResult CEmulatedDrive::vendorChangePassword(const Request& r) {
+  const std::optional<Password> current = passwordField(r.data + 4, le32(r.data));
+  const std::optional<Password> next = passwordField(r.data + 24, le32(r.data + 20));
+  if (!current || !next || *current != password_) return badParameters();
+  if (isZero(next->data(), kPasswordLength)) return badParameters();
+  password_ = *next;
+  return good(kChangePasswordLength);
+}
+
+uint32_t CEmulatedDrive::presentedSectorCount() const {
+  return removableLayout_ ? removableLayout_->presentedSectors() : fixedLayout_->diskSectors();
+}
+
+bool CEmulatedDrive::presentedToFlash(uint32_t presentedLba, uint32_t& flashLba) const {
+  if (removableLayout_) {
+    if (presentedLba >= removableLayout_->presentedSectors()) return false;
+    flashLba = removableLayout_->toFlash(presentedLba);
+    return true;
+  }
+  return fixedLayout_->toFlash(presentedLba, flashLba);
+}
+
+// Sector 0 of the disk always lies in the public partition, whatever the slot shows.
+void CEmulatedDrive::rewritePartitionTable() {
+  uint32_t flash = 0;
+  presentedToFlash(0, flash);
+  uint8_t sector[kDriveSectorSize];
+  readFlash(flash, sector);
+  fixedLayout_->writePartitionTable(sector);
+  writeFlash(flash, sector);
+}
+
+void CEmulatedDrive::readFlash(uint32_t flashLba, uint8_t* out512) const {
+  store_->read(flashLba, 1, out512);
+}
+
+void CEmulatedDrive::writeFlash(uint32_t flashLba, const uint8_t* in512) {
+  store_->write(flashLba, 1, in512);
 }
 
 void CEmulatedDrive::log(const Request& r, const ScsiResult& result, bool injected) {
@@ -325,24 +539,20 @@ void CEmulatedDrive::checkLba(uint32_t lba) const {
 std::vector<uint8_t> CEmulatedDrive::sector(uint32_t lba) const {
   checkLba(lba);
   std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = sectors_.find(lba);
-  if (it == sectors_.end()) return std::vector<uint8_t>(kDriveSectorSize, 0);
-  return it->second;
+  std::vector<uint8_t> data(kDriveSectorSize);
+  readFlash(lba, data.data());
+  return data;
 }
 
 void CEmulatedDrive::setSector(uint32_t lba, const uint8_t* data512) {
   checkLba(lba);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (isZero(data512, kDriveSectorSize)) {
-    sectors_.erase(lba);
-  } else {
-    sectors_[lba].assign(data512, data512 + kDriveSectorSize);
-  }
+  writeFlash(lba, data512);
 }
 
 size_t CEmulatedDrive::storedSectorCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return sectors_.size();
+  return store_->storedSectorCount();
 }
 
 std::vector<CommandRecord> CEmulatedDrive::commandLog() const {
@@ -361,14 +571,81 @@ uint64_t CEmulatedDrive::commandCount() const {
 }
 
 void CEmulatedDrive::injectFaults(FaultKind kind, uint32_t count) {
+  injectFaults(kind, count, CCommandFilter::any());
+}
+
+void CEmulatedDrive::injectFaults(FaultKind kind, uint32_t count, CCommandFilter filter) {
   std::lock_guard<std::mutex> lock(mutex_);
   faultKind_ = kind;
   faultsLeft_ = count;
+  faultFilter_ = filter;
+}
+
+void CEmulatedDrive::setNotReady(uint32_t commands) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  notReadyLeft_ = commands;
+}
+
+void CEmulatedDrive::setDetachHandler(std::function<void(const DetachRequest&)> handler) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  detachHandler_ = std::move(handler);
 }
 
 uint32_t CEmulatedDrive::pendingFaults() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return faultsLeft_;
+}
+
+}  // namespace emu
+
+namespace emu {
+
+DriveState CEmulatedDrive::state() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  DriveState s;
+  s.configBlock = configBlock_;
+  s.password = password_;
+  s.hiddenArea.resize(CHiddenArea::kPageCount * CHiddenArea::kPageSize);
+  for (uint32_t page = 0; page < CHiddenArea::kPageCount; ++page) {
+    hidden_.read(page, s.hiddenArea.data() + page * CHiddenArea::kPageSize);
+  }
+  if (removableLayout_) {
+    s.safeUnits = removableLayout_->safeUnits();
+    s.safePresented = removableLayout_->safePresented();
+  } else {
+    s.safeUnits = fixedLayout_->safeUnits();
+    s.dummyUnits = fixedLayout_->dummyUnits();
+    s.safePresented = fixedLayout_->safePresented();
+    s.lunMode = fixedLayout_->lunMode();
+  }
+  return s;
+}
+
+void CEmulatedDrive::restore(const DriveState& s) {
+  if (s.hiddenArea.size() != CHiddenArea::kPageCount * CHiddenArea::kPageSize) {
+    throw std::invalid_argument("the saved hidden area is not 32 pages of 512 bytes");
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Build the layout aside first, so a state that does not fit changes nothing.
+  std::optional<CRemovableLayout> removable = removableLayout_;
+  std::optional<CFixedDiskLayout> fixed = fixedLayout_;
+  bool fits = true;
+  if (removable) {
+    fits = s.dummyUnits == 0 && s.lunMode == 0 && removable->configure(s.safeUnits) &&
+           (!s.safePresented || removable->presentSafe());
+  } else {
+    fits =
+        fixed->configure(s.safeUnits, s.dummyUnits) && (!s.safePresented || fixed->presentSafe());
+    fixed->setLunMode(s.lunMode);
+  }
+  if (!fits) throw std::invalid_argument("the saved partition layout does not fit this drive");
+  removableLayout_ = removable;
+  fixedLayout_ = fixed;
+  configBlock_ = s.configBlock;
+  password_ = s.password;
+  for (uint32_t page = 0; page < CHiddenArea::kPageCount; ++page) {
+    hidden_.write(page, s.hiddenArea.data() + page * CHiddenArea::kPageSize);
+  }
 }
 
 }  // namespace emu

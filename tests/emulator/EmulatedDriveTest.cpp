@@ -187,6 +187,8 @@ TEST_F(EmulatedDriveTest, InquiryStopsAtAllocationLength) {
 TEST(EmulatedDriveIdentity, InquiryReflectsConfiguration) {
   DriveConfig c = testConfig();
   c.removable = false;
+  c.unitFactorA = 8;  // units of 64 sectors, so the small flash holds some
+  c.unitFactorB = 8;
   c.vendor = "ACMEDISK";  // exactly eight: no padding
   c.product = "Storage Media";
   c.revision = "1.2";

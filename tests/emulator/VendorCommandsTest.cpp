@@ -42,12 +42,16 @@ ScsiResult run(CEmulatedDrive& drive, const std::vector<uint8_t>& cdb, std::vect
                        uint32_t(buffer.size()), dataIn);
 }
 
-std::vector<uint8_t> hiddenRead(uint8_t page, uint32_t tryWord = 0) {
-  return raw::cdb::vendor(0x0131, {page, uint8_t(tryWord), uint8_t(tryWord >> 8),
-                                   uint8_t(tryWord >> 16), uint8_t(tryWord >> 24), 0});
+// The page travels as 16 bits, the try word as 32, both low byte first.
+std::vector<uint8_t> hiddenRead(uint16_t page, uint32_t tryWord = 0) {
+  return raw::cdb::vendor(
+      0x0131, {uint8_t(page), uint8_t(page >> 8), uint8_t(tryWord), uint8_t(tryWord >> 8),
+               uint8_t(tryWord >> 16), uint8_t(tryWord >> 24)});
 }
 
-std::vector<uint8_t> hiddenWrite(uint8_t page) { return raw::cdb::vendor(0x0130, {page, 0}); }
+std::vector<uint8_t> hiddenWrite(uint16_t page) {
+  return raw::cdb::vendor(0x0130, {uint8_t(page), uint8_t(page >> 8)});
+}
 
 std::vector<uint8_t> readConfig(CEmulatedDrive& drive) {
   std::vector<uint8_t> block(16, 0xAA);
@@ -89,12 +93,11 @@ const RefusalCase kRefusals[] = {
     {"hiddenReadPage255", false, hiddenRead(255), true, 512, 0x21},
     {"hiddenReadTryWord2", false, hiddenRead(0, 2), true, 512, 0x24},
     {"hiddenReadTryWordHighByte", false, hiddenRead(0, 0x01000000), true, 512, 0x24},
-    {"hiddenReadReservedByte", false, raw::cdb::vendor(0x0131, {0, 0, 0, 0, 0, 1}), true, 512,
-     0x24},
+    {"hiddenReadPageHighByte", false, hiddenRead(0x0100), true, 512, 0x21},
     {"hiddenWriteShort", false, hiddenWrite(0), false, 511, 0x1A},
     {"hiddenWriteDataIn", false, hiddenWrite(0), true, 512, 0x24},
     {"hiddenWritePage32", false, hiddenWrite(32), false, 512, 0x21},
-    {"hiddenWriteReservedByte", false, raw::cdb::vendor(0x0130, {0, 1}), false, 512, 0x24},
+    {"hiddenWritePageHighByte", false, hiddenWrite(0x0100), false, 512, 0x21},
 };
 
 class VendorRefusals : public ::testing::TestWithParam<RefusalCase> {};
@@ -132,6 +135,8 @@ TEST(ConfigBlock, InitialBlockCarriesThePresentationWord) {
   for (const Case k : {Case{true, 1}, Case{false, 0}}) {
     DriveConfig c = testConfig();
     c.removable = k.removable;
+    c.unitFactorA = 8;  // a fixed disk needs at least one unit of flash
+    c.unitFactorB = 8;
     CEmulatedDrive drive(c);
     std::vector<uint8_t> expected(16, 0);
     expected[8] = k.byte8;

@@ -1,0 +1,32 @@
+#include "DeviceChangeBroadcaster.h"
+
+#include <utility>
+
+namespace emu {
+
+int CDeviceChangeBroadcaster::subscribe(Subscriber subscriber) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const int id = nextId_++;
+  subscribers_.emplace(id, std::move(subscriber));
+  return id;
+}
+
+void CDeviceChangeBroadcaster::unsubscribe(int id) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  subscribers_.erase(id);
+}
+
+void CDeviceChangeBroadcaster::notifySubscribers(bool arrival, uint32_t mask) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  // Walk by id so a subscriber that (un)subscribes does not invalidate the walk;
+  // one subscribed during the walk hears only later announcements.
+  const int end = nextId_;
+  for (auto it = subscribers_.begin(); it != subscribers_.end() && it->first < end;) {
+    const int id = it->first;
+    Subscriber call = it->second;  // a copy: the subscriber may remove itself
+    call(arrival, mask);
+    it = subscribers_.upper_bound(id);
+  }
+}
+
+}  // namespace emu
