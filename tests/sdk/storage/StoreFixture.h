@@ -1,0 +1,127 @@
+// An emulated drive with a cookie store on it, a connection that can fail
+// chosen page writes, and direct page access for set-up and checks.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "Connection.h"
+#include "CookieImpl.h"
+#include "DriveFixture.h"
+#include "NTConnection.h"
+
+// Passes every call on, except page writes it was told to fail.
+class ScriptedConnection : public IConnection {
+ public:
+  explicit ScriptedConnection(IConnection& next) : m_next(next) {}
+
+  // The next `count` writes of this page answer `code` without reaching the drive.
+  void failWrites(uint16_t page, int count, int code) { m_fail[page] = {count, code}; }
+
+  int probeAccess() override { return m_next.probeAccess(); }
+  int readCapacity(CDeviceHandle& h, uint32_t* kb) override { return m_next.readCapacity(h, kb); }
+  int write10(CDeviceHandle& h, const uint8_t* b, uint32_t s, uint32_t n, uint32_t t) override {
+    return m_next.write10(h, b, s, n, t);
+  }
+  int read10(CDeviceHandle& h, uint8_t* b, uint32_t s, uint32_t n, uint32_t t) override {
+    return m_next.read10(h, b, s, n, t);
+  }
+  int vendorOutFramed(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
+                      uint8_t* d, uint32_t t, int f) override {
+    return m_next.vendorOutFramed(h, c, pl, p, dl, d, t, f);
+  }
+  int vendorOut(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
+                const uint8_t* d, uint32_t t) override {
+    if (c == CCookieImpl::kSubCodeWritePage && pl >= 2) {
+      auto it = m_fail.find(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+      if (it != m_fail.end() && it->second.count > 0) {
+        --it->second.count;
+        return it->second.code;
+      }
+    }
+    return m_next.vendorOut(h, c, pl, p, dl, d, t);
+  }
+  int vendorInFramed(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
+                     uint8_t* d, uint32_t t, int f) override {
+    return m_next.vendorInFramed(h, c, pl, p, dl, d, t, f);
+  }
+  int vendorIn(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl, uint8_t* d,
+               uint32_t t) override {
+    return m_next.vendorIn(h, c, pl, p, dl, d, t);
+  }
+  bool buildVolumePath(char letter, char* path, size_t size) override {
+    return m_next.buildVolumePath(letter, path, size);
+  }
+  int _inquiry(CDeviceHandle& h, uint8_t* d, uint32_t* r) override {
+    return m_next._inquiry(h, d, r);
+  }
+  int _reportIdentifier(CDeviceHandle& h, uint8_t* d) override {
+    return m_next._reportIdentifier(h, d);
+  }
+
+ private:
+  struct Failure {
+    int count;
+    int code;
+  };
+  IConnection& m_next;
+  std::map<uint16_t, Failure> m_fail;
+};
+
+// One vendor command as the drive logged it.
+struct VendorCall {
+  uint16_t subCode;
+  uint16_t page;
+  uint32_t tryWord;
+};
+
+inline emu::DriveConfig storeDrive() {
+  emu::DriveConfig config = smallDrive();
+  config.commandLogCapacity = 100000;
+  return config;
+}
+
+class StoreFixture : public DriveFixture {
+ protected:
+  static constexpr const char* kSerial = "0F3B27000042";  // smallDrive()'s serial
+
+  StoreFixture() : DriveFixture(storeDrive()) {}
+
+  // A page as the drive holds it, read with try word 0.
+  std::vector<uint8_t> page(uint16_t number) {
+    std::vector<uint8_t> bytes(512);
+    const uint8_t params[6] = {static_cast<uint8_t>(number), 0, 0, 0, 0, 0};
+    CDeviceHandle handle(driveE());
+    EXPECT_EQ(nt.vendorIn(handle, 0x0131, 6, params, 512, bytes.data(), 10000), 0);
+    return bytes;
+  }
+  void putPage(uint16_t number, const std::vector<uint8_t>& bytes) {
+    const uint8_t params[2] = {static_cast<uint8_t>(number), 0};
+    CDeviceHandle handle(driveE());
+    ASSERT_EQ(nt.vendorOut(handle, 0x0130, 2, params, 512, bytes.data(), 10000), 0);
+  }
+  // The vendor commands the drive saw since the last clear.
+  std::vector<VendorCall> vendorCalls() const {
+    std::vector<VendorCall> calls;
+    for (const emu::CommandRecord& r : drive.commandLog()) {
+      if (r.cdb.size() < 9 || r.cdb[0] != 0xFF) continue;
+      calls.push_back({static_cast<uint16_t>(r.cdb[1] | (r.cdb[2] << 8)),
+                       static_cast<uint16_t>(r.cdb[3] | (r.cdb[4] << 8)),
+                       static_cast<uint32_t>(r.cdb[5] | (r.cdb[6] << 8) | (r.cdb[7] << 16) |
+                                             (static_cast<uint32_t>(r.cdb[8]) << 24))});
+    }
+    return calls;
+  }
+  size_t writesSeen() const {
+    size_t n = 0;
+    for (const VendorCall& c : vendorCalls()) n += c.subCode == 0x0130 ? 1 : 0;
+    return n;
+  }
+
+  CNTConnection nt;
+  ScriptedConnection scripted{nt};
+  CCookieImpl store{scripted, driveE()};
+};
