@@ -102,6 +102,17 @@ void CEmuDevicePort::setPathBusy(const std::string& path, bool busy) {
   volumes_[normalise(path.c_str())].busy = busy;
 }
 
+void CEmuDevicePort::setLockRefused(char letter, bool refused) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  volumes_[letterKey(letter)].lockRefused = refused;
+}
+
+bool CEmuDevicePort::isLocked(char letter) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = volumes_.find(letterKey(letter));
+  return it != volumes_.end() && it->second.lockedBy != 0;
+}
+
 pdk::PDKHandle CEmuDevicePort::open(const char* path, uint32_t* error) {
   std::lock_guard<std::mutex> lock(mutex_);
   uint32_t code = pdk::kWinErrorFileNotFound;
@@ -130,7 +141,37 @@ pdk::PDKHandle CEmuDevicePort::open(const char* path, uint32_t* error) {
 
 void CEmuDevicePort::close(pdk::PDKHandle handle) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (handles_.erase(reinterpret_cast<uintptr_t>(handle)) == 0) ++badCloses_;
+  const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+  const auto h = handles_.find(value);
+  if (h == handles_.end()) {
+    ++badCloses_;
+    return;
+  }
+  // Closing the handle that locked a volume releases the lock, as on Windows.
+  const auto v = volumes_.find(h->second);
+  if (v != volumes_.end() && v->second.lockedBy == value) v->second.lockedBy = 0;
+  handles_.erase(h);
+}
+
+// Lock, unlock and dismount act on the volume, not the drive: they need an open
+// handle on an attached drive and nothing else.
+bool CEmuDevicePort::controlVolume(pdk::PDKHandle handle, uint32_t code) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!driveFor(handle)) return false;
+  const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+  Volume& volume = volumes_[handles_[value]];
+  switch (code) {
+    case kFsctlLockVolume:
+      if (volume.lockRefused || volume.lockedBy != 0) return false;
+      volume.lockedBy = value;
+      return true;
+    case kFsctlUnlockVolume:
+      if (volume.lockedBy != value) return false;
+      volume.lockedBy = 0;
+      return true;
+    default:  // dismount: Windows forces it whether or not the volume is locked
+      return true;
+  }
 }
 
 CEmulatedDrive* CEmuDevicePort::driveFor(pdk::PDKHandle handle) const {
@@ -154,10 +195,14 @@ bool CEmuDevicePort::control(pdk::PDKHandle handle, uint32_t code, void* in, uin
   {
     std::lock_guard<std::mutex> lock(mutex_);
     drive = driveFor(handle);
+    const auto h = handles_.find(reinterpret_cast<uintptr_t>(handle));
+    if (h != handles_.end()) rec.volume = h->second;
   }
   bool ok = false;
   uint32_t placed = 0;
-  if (drive && returned) {
+  if (code == kFsctlLockVolume || code == kFsctlUnlockVolume || code == kFsctlDismountVolume) {
+    ok = drive && controlVolume(handle, code);
+  } else if (drive && returned) {
     switch (code) {
       case pdk::kIoctlScsiPassThroughDirect:
         ok = controlDirect(drive, in, inLength, out, outLength, &placed, rec);

@@ -18,6 +18,11 @@ namespace emu {
 
 class CEmulatedDrive;
 
+// The volume control codes the storage driver itself answers (no buffers).
+constexpr uint32_t kFsctlLockVolume = 0x00090018;
+constexpr uint32_t kFsctlUnlockVolume = 0x0009001C;
+constexpr uint32_t kFsctlDismountVolume = 0x00090020;
+
 // One control() call as the driver decoded it. Fields the block kind does not
 // carry stay 0; nothing but code/inLength/outLength is decoded when the input is
 // too short for its header.
@@ -26,6 +31,7 @@ struct ControlRecord {
   uint32_t inLength = 0;
   uint32_t outLength = 0;
   bool succeeded = false;  // what control() returned
+  std::string volume;      // the path the handle was opened on ("\\.\E:"); empty for a stale handle
   bool headerDecoded = false;
   // Pass-through header (both layouts).
   uint32_t length = 0;
@@ -63,6 +69,11 @@ class CEmuDevicePort : public pdk::IDevicePort {
   // A busy volume refuses to open with a sharing violation.
   void setBusy(char letter, bool busy);
   void setPathBusy(const std::string& path, bool busy);
+  // A refused volume fails FSCTL_LOCK_VOLUME, as Windows does while another
+  // program has a file open on it.
+  void setLockRefused(char letter, bool refused);
+  // Whether some open handle holds the volume's lock.
+  bool isLocked(char letter) const;
 
   pdk::PDKHandle open(const char* path, uint32_t* error) override;
   void close(pdk::PDKHandle handle) override;
@@ -82,12 +93,15 @@ class CEmuDevicePort : public pdk::IDevicePort {
   struct Volume {
     CEmulatedDrive* drive = nullptr;
     bool busy = false;
+    bool lockRefused = false;
+    uintptr_t lockedBy = 0;  // the handle holding the lock, 0 for none
   };
 
   // Both the letter and the path forms live in one map; a letter is kept as "\\.\E:".
   static std::string letterKey(char letter);
   static std::string normalise(const char* path);
   CEmulatedDrive* driveFor(pdk::PDKHandle handle) const;
+  bool controlVolume(pdk::PDKHandle handle, uint32_t code);
 
   bool controlDirect(CEmulatedDrive* drive, void* in, uint32_t inLength, void* out,
                      uint32_t outLength, uint32_t* returned, ControlRecord& rec);

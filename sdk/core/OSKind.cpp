@@ -33,7 +33,16 @@ int classifyOSVersion(const pdkos::OSVersion& v) {
 
 }  // namespace pdk
 
+namespace {
+std::atomic<int> g_overriddenKind{kOSKindNotOverridden};
+}  // namespace
+
+void setOSKindForTesting(int kind) { g_overriddenKind.store(kind); }
+
 int GetOSKind() {
+  const int overridden = g_overriddenKind.load();
+  if (overridden != kOSKindNotOverridden) return overridden;
+
   static std::atomic<int> cached{pdk::kNotComputed};
   const int known = cached.load();
   if (known != pdk::kNotComputed) return known;

@@ -24,3 +24,9 @@ int classifyOSVersion(const pdkos::OSVersion& version);
 
 // The kind of the running system, computed once; -1 and a failed query are not kept.
 int GetOSKind();
+
+// Test seam: makes GetOSKind() answer `kind` without asking the system, so the
+// code paths of every Windows kind run on any host. kOSKindNotOverridden goes
+// back to the real answer; the cached real answer is not touched either way.
+constexpr int kOSKindNotOverridden = -100;
+void setOSKindForTesting(int kind);

@@ -60,4 +60,3 @@ bool CCookieCipher::encipherWithPassword(const char* password, uint8_t* data, si
 bool CCookieCipher::decipherWithPassword(const char* password, uint8_t* data, size_t length) {
   return withPasswordKey(password, [&] { return m_aes.decipher(data, data, length); });
 }
-

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -581,6 +582,54 @@ TEST(EmuDevicePortThreads, ConcurrentOpensAndCommandsAreAllAccountedFor) {
   EXPECT_EQ(port.badCloseCount(), 0u);
   EXPECT_EQ(port.controls().size(), size_t(kThreads * kRounds));
   EXPECT_EQ(drive.commandCount(), uint64_t(kThreads * kRounds));
+}
+
+// Volume codes: the lock belongs to one handle and goes with it; a refused volume
+// never locks; dismount needs only an open handle.
+TEST(EmuDevicePortVolumeTest, LockUnlockAndDismountFollowTheHandle) {
+  constexpr uint32_t kLock = 0x00090018, kUnlock = 0x0009001C, kDismount = 0x00090020;
+  CEmulatedDrive drive(config());
+  CEmuDevicePort port;
+  port.attach('E', &drive);
+  uint32_t error = 0, returned = 7;
+  pdk::PDKHandle a = port.open("\\\\.\\E:", &error);
+  pdk::PDKHandle b = port.open("\\\\.\\e:", &error);
+  auto send = [&](pdk::PDKHandle h, uint32_t code) {
+    return port.control(h, code, nullptr, 0, nullptr, 0, &returned);
+  };
+  const struct {
+    pdk::PDKHandle handle;
+    uint32_t code;
+    bool ok;
+    bool lockedAfter;
+  } steps[] = {
+      {b, kUnlock, false, false},   {a, kDismount, true, false}, {a, kLock, true, true},
+      {b, kLock, false, true},      {b, kUnlock, false, true},   {a, kLock, false, true},
+      {b, kDismount, true, true},   {a, kUnlock, true, false},   {b, kLock, true, true},
+  };
+  for (const auto& s : steps) {
+    EXPECT_EQ(send(s.handle, s.code), s.ok) << std::hex << s.code;
+    EXPECT_EQ(returned, 0u);
+    EXPECT_EQ(port.isLocked('E'), s.lockedAfter) << std::hex << s.code;
+  }
+  const auto records = port.controls();
+  ASSERT_EQ(records.size(), std::size(steps));
+  for (const auto& r : records) {
+    EXPECT_EQ(r.volume, "\\\\.\\E:");
+    EXPECT_EQ(r.inLength, 0u);
+    EXPECT_EQ(r.outLength, 0u);
+  }
+
+  port.close(b);  // closing the locking handle releases the lock
+  EXPECT_FALSE(port.isLocked('E'));
+  port.setLockRefused('E', true);
+  EXPECT_FALSE(send(a, kLock));
+  port.setLockRefused('E', false);
+  EXPECT_TRUE(send(a, kLock));
+  port.close(a);
+  EXPECT_FALSE(send(a, kDismount));  // a closed handle reaches no volume
+  EXPECT_EQ(port.controls().back().volume, "");
+  EXPECT_FALSE(port.isLocked('E'));
 }
 
 }  // namespace

@@ -39,4 +39,14 @@ TEST(OSKindTest, VersionAnswersAreClassified) {
   }
 }
 
+TEST(OSKindTest, TheTestOverrideAnswersUntilItIsRemoved) {
+  const int real = GetOSKind();
+  for (int kind : {2, 3, 4, 5, 6, 7, -1}) {
+    setOSKindForTesting(kind);
+    EXPECT_EQ(GetOSKind(), kind);
+  }
+  setOSKindForTesting(kOSKindNotOverridden);
+  EXPECT_EQ(GetOSKind(), real);
+}
+
 }  // namespace
