@@ -1,4 +1,5 @@
 #include "Aes128.h"
+#include "RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -110,16 +111,6 @@ INSTANTIATE_TEST_SUITE_P(PartBlocks, Aes128LengthTest, ::testing::Values(1, 15, 
 
 // ---- comparison with the openssl command-line tool --------------------------
 
-// Runs a command; true when it ran and ended with status 0. Output is kept.
-bool run(const std::string& command, std::string* output) {
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return false;
-  char chunk[256];
-  size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output->append(chunk, n);
-  return pclose(pipe) == 0;
-}
-
 std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -140,7 +131,7 @@ std::vector<uint8_t> openssl(bool decipher, const std::vector<uint8_t>& key,
   const std::string command =
       "openssl enc -aes-128-ecb -nopad" + std::string(decipher ? " -d" : "") + " -K " +
       toHex(key.data(), key.size()) + " -in " + base + ".in -out " + base + ".out";
-  EXPECT_TRUE(run(command, &output)) << command << "\n" << output;
+  EXPECT_TRUE(runCommand(command, &output)) << command << "\n" << output;
   std::vector<uint8_t> result = readFile(base + ".out");
   std::remove((base + ".in").c_str());
   std::remove((base + ".out").c_str());
@@ -149,7 +140,7 @@ std::vector<uint8_t> openssl(bool decipher, const std::vector<uint8_t>& key,
 
 TEST(Aes128OpensslTest, AgreesWithOpensslOnRandomKeysAndData) {
   std::string version;
-  if (!run("openssl version", &version)) {
+  if (!runCommand("openssl version", &version)) {
     GTEST_SKIP() << "the openssl command cannot be run here (under Wine it is a Linux program; "
                     "the native run of this test compares against it)";
   }

@@ -20,6 +20,7 @@
 #include "FormatTemplate.h"
 #include "NTConnection.h"
 #include "PDKClock.h"
+#include "RunCommand.h"
 
 namespace {
 
@@ -297,21 +298,12 @@ struct Bench {
   DeviceParams params;
 };
 
-bool run(const std::string& command, std::string* output) {
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return false;
-  char chunk[256];
-  size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output->append(chunk, n);
-  return pclose(pipe) == 0;
-}
-
 bool checkersPresent() {
   std::string out;
-  run("fsck.fat --help", &out);  // prints its usage and exits non-zero
+  runCommand("fsck.fat --help", &out);  // prints its usage and exits non-zero
   if (out.find("Usage") == std::string::npos) return false;
-  return run("mdir --version", &out) && run("mcopy --version", &out) &&
-         run("minfo --version", &out);
+  return runCommand("mdir --version", &out) && runCommand("mcopy --version", &out) &&
+         runCommand("minfo --version", &out);
 }
 
 #define SKIP_WITHOUT_CHECKERS()                                                        \
@@ -412,7 +404,7 @@ void checkVolume(Bench& b, uint32_t diskSectors, uint32_t start, const std::stri
   const uint32_t n = volumeSectors(boot);
   const std::string part = dump(b, start, metadataSectors(boot), n, "part");
   std::string out;
-  const bool passed = run("fsck.fat -n -v " + part, &out);
+  const bool passed = runCommand("fsck.fat -n -v " + part, &out);
   expectFsckClean(out, passed, part, tolerated);
   EXPECT_NE(out.find(std::string("2 FATs, ") + (fatType == "FAT12" ? "12" : "16") + " bit entries"),
             std::string::npos)
@@ -423,7 +415,7 @@ void checkVolume(Bench& b, uint32_t diskSectors, uint32_t start, const std::stri
   const std::string at = disk + "@@" + std::to_string(static_cast<uint64_t>(start) * 512);
   const std::string env = "MTOOLS_SKIP_CHECK=1 MTOOLS_NO_VFAT=1 ";
   out.clear();
-  EXPECT_TRUE(run(env + "minfo -i " + at + " ::", &out)) << out;
+  EXPECT_TRUE(runCommand(env + "minfo -i " + at + " ::", &out)) << out;
   EXPECT_NE(out.find("disk type=\"" + fatType), std::string::npos) << out;
   const size_t at_label = out.find("disk label=\"");
   ASSERT_NE(at_label, std::string::npos) << out;
@@ -431,7 +423,7 @@ void checkVolume(Bench& b, uint32_t diskSectors, uint32_t start, const std::stri
             std::string::npos)
       << out;
   out.clear();
-  EXPECT_TRUE(run(env + "mdir " + listOptions + " -i " + at + " ::", &out)) << out;
+  EXPECT_TRUE(runCommand(env + "mdir " + listOptions + " -i " + at + " ::", &out)) << out;
   lastListing = out;
 
   const std::string in = tempName("in"), back = tempName("back");
@@ -439,9 +431,9 @@ void checkVolume(Bench& b, uint32_t diskSectors, uint32_t start, const std::stri
   for (int k = 0; k < 3000; ++k) content += std::to_string(k * 7919) + (k % 9 ? ' ' : '\n');
   std::ofstream(in, std::ios::binary) << content;
   out.clear();
-  EXPECT_TRUE(run(env + "mcopy -i " + at + " " + in + " ::DATA.TXT", &out)) << out;
+  EXPECT_TRUE(runCommand(env + "mcopy -i " + at + " " + in + " ::DATA.TXT", &out)) << out;
   out.clear();
-  EXPECT_TRUE(run(env + "mcopy -i " + at + " ::DATA.TXT " + back, &out)) << out;
+  EXPECT_TRUE(runCommand(env + "mcopy -i " + at + " ::DATA.TXT " + back, &out)) << out;
   std::ifstream got(back, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(got), {}), content);
   std::remove(in.c_str());
