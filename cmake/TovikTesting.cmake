@@ -41,13 +41,14 @@ if(CMAKE_CROSSCOMPILING AND TOVIK_RUN_TESTS)
   set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
 endif()
 
-# tovik_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# tovik_add_test(<name> [NO_RUN] SOURCES <files...> LIBS <targets...>)
+# NO_RUN builds the program only; its runs are declared by the caller.
 function(tovik_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "NO_RUN" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} ${TOVIK_GTEST_LIBS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  if(NOT TOVIK_RUN_TESTS)
+  if(NOT TOVIK_RUN_TESTS OR T_NO_RUN)
     return()
   endif()
   add_test(NAME ${name}

@@ -2,7 +2,15 @@
 
 #include <utility>
 
+#include "DeviceMessageWindow.h"
+
 namespace emu {
+
+void CDeviceChangeBroadcaster::announce(bool arrival, uint32_t mask) {
+  if (mask == 0) return;
+  pdkos::broadcastDeviceChange(arrival ? kDeviceArrival : kDeviceRemoveComplete, mask);
+  notifySubscribers(arrival, mask);
+}
 
 int CDeviceChangeBroadcaster::subscribe(Subscriber subscriber) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);

@@ -1,9 +1,8 @@
 // Tells the rest of the process that volumes appeared or disappeared, the way
-// the system does when a drive is plugged in or pulled out. On Windows the
-// announcement is the volume WM_DEVICECHANGE sent to every top-level window of
-// this process, so a detection window runs its real path; on every platform
-// the in-process subscribers hear it too, which is how detection listens where
-// there are no windows. Portable header; the platform file implements announce().
+// the system does when a drive is plugged in or pulled out: the volume
+// WM_DEVICECHANGE goes to every message window of this process (real top-level
+// windows on Windows, the OS layer's stand-ins elsewhere), so detection runs
+// its real path; in-process subscribers hear it afterwards.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +21,6 @@ class CDeviceChangeBroadcaster {
   static constexpr uint32_t kDeviceArrival = 0x8000;
   static constexpr uint32_t kDeviceRemoveComplete = 0x8004;
   static constexpr uint32_t kDevTypVolume = 2;
-  // How long one window may take over the message before it is skipped.
-  static constexpr uint32_t kWindowTimeoutMs = 1000;
 
   CDeviceChangeBroadcaster() = default;
   CDeviceChangeBroadcaster(const CDeviceChangeBroadcaster&) = delete;

@@ -82,6 +82,23 @@ void CEmuDevicePort::detach(char letter) {
   volumes_.erase(letterKey(letter));
 }
 
+std::vector<char> CEmuDevicePort::logicalDriveLetters() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<char> letters;
+  for (const auto& [key, volume] : volumes_) {
+    if (volume.drive != nullptr && key.size() == 6 && key == letterKey(key[4]))
+      letters.push_back(key[4]);
+  }
+  return letters;
+}
+
+bool CEmuDevicePort::isRemovableDrive(char letter) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = volumes_.find(letterKey(letter));
+  return it != volumes_.end() && it->second.drive != nullptr &&
+         it->second.drive->config().removable;
+}
+
 void CEmuDevicePort::attachPath(const std::string& path, CEmulatedDrive* drive) {
   std::lock_guard<std::mutex> lock(mutex_);
   volumes_[normalise(path.c_str())].drive = drive;

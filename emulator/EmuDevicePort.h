@@ -79,6 +79,10 @@ class CEmuDevicePort : public pdk::IDevicePort {
   void close(pdk::PDKHandle handle) override;
   bool control(pdk::PDKHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
                uint32_t outLength, uint32_t* returned) override;
+  // The letters that reach a drive, as the system would list its volumes; a
+  // drive is removable as it was configured.
+  std::vector<char> logicalDriveLetters() override;
+  bool isRemovableDrive(char letter) override;
 
   size_t openHandleCount() const;
   uint64_t openCount() const;                    // successful opens since construction

@@ -1,6 +1,7 @@
 // The device SDK's public interface.
 #pragma once
 
+#include "core/DeviceListener.h"
 #include "core/DeviceParams.h"
 #include "core/PDKErrors.h"
 #include "core/PDKException.h"

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace pdk {
 
@@ -26,6 +27,10 @@ class IDevicePort {
   // number of bytes placed in out.
   virtual bool control(PDKHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
                        uint32_t outLength, uint32_t* returned) = 0;
+  // The letters of the system's volumes, ascending, upper case.
+  virtual std::vector<char> logicalDriveLetters() = 0;
+  // Whether the volume of that letter holds removable media.
+  virtual bool isRemovableDrive(char letter) = 0;
 };
 
 // The port in use: the one installed last, or the platform's own.

@@ -1,12 +1,23 @@
 #include "PDKSDK.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 
+#include "Connection.h"
+#include "ConnectionSingleton.h"
+#include "DeviceListener.h"
+#include "DeviceManager.h"
+#include "DevicePoll.h"
+#include "HotplugWindowCloser.h"
 #include "LazyInstance.h"
 #include "PDKCriticalSection.h"
 #include "PDKException.h"
+#include "PDKImpl.h"
 #include "PDKLockGuard.h"
 #include "PDKTrace.h"
+#include "ReconnectJob.h"
+#include "ScsiCdb.h"
 
 namespace {
 
@@ -16,10 +27,22 @@ std::atomic<CPDKCriticalSection*> g_initGuard{nullptr};
 std::atomic<CPDKCriticalSection*> g_sdkLock{nullptr};
 int g_initCalls = 0;
 
+constexpr uint16_t kDetachSubCode = 0x0048;
+// How long the drive stays away and how long it may take to come back, in ms.
+constexpr uint32_t kDetachAbsenceMs = 1000;
+constexpr uint32_t kDetachReturnLimitMs = 40000;
+
+void putLe32(uint8_t* b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 }  // namespace
 
-CPDKSDK::CPDKSDK() = default;
-CPDKSDK::~CPDKSDK() = default;
+CPDKSDK::CPDKSDK()
+    : m_deviceManager(std::make_unique<CDeviceManager>()),
+      m_poll(std::make_unique<CDevicePoll>()) {}
+
+CPDKSDK::~CPDKSDK() { m_poll.reset(); }
 
 int CPDKSDK::init() {
   if (g_initCalls < 1) {
@@ -38,6 +61,13 @@ void CPDKSDK::fini() {
     PDKTrace("CPDKSDK::fini() called before init()\n");
     return;
   }
+  if (CPDKSDK* sdk = g_sdk.load()) {
+    // Never overlap the initial scan. The thread is stopped before the SDK
+    // lock is taken: it takes that lock for every report and would otherwise
+    // never end.
+    if (sdk->m_poll->isRunning()) sdk->m_poll->waitRunAfterInit();
+    sdk->stopPolling();
+  }
   {
     CPDKLockGuard guard(lock);
     delete g_sdk.exchange(nullptr);
@@ -54,4 +84,128 @@ CPDKCriticalSection& CPDKSDK::sdkLock() {
   CPDKCriticalSection* lock = g_sdkLock.load();
   if (lock == nullptr) pdk::throwNotInitialised();
   return *lock;
+}
+
+void CPDKSDK::attach(CDeviceListener* listener) {
+  CPDKLockGuard sdk(&sdkLock());
+  CPDKLockGuard list(&m_listenersLock);
+  if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+    m_listeners.push_back(listener);
+}
+
+void CPDKSDK::detach(CDeviceListener* listener) {
+  CPDKLockGuard sdk(&sdkLock());
+  CPDKLockGuard list(&m_listenersLock);
+  m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener),
+                    m_listeners.end());
+}
+
+void CPDKSDK::notify() {
+  CPDKLockGuard list(&m_listenersLock);
+  // A copy: a listener may attach or detach listeners while it is told.
+  const std::vector<CDeviceListener*> listeners = m_listeners;
+  for (CDeviceListener* listener : listeners) {
+    // Skip one detached by an earlier listener of this round.
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end()) continue;
+    listener->update(*this);
+  }
+}
+
+void CPDKSDK::report(const DeviceParams& p) {
+  CPDKLockGuard sdk(&sdkLock());
+  // A listener may cause a report of its own (a retry); the outer one's
+  // record is put back afterwards.
+  const DeviceParams* outer = m_currentEvent;
+  m_currentEvent = &p;
+  notify();
+  m_currentEvent = outer;
+}
+
+void CPDKSDK::startPolling() { m_poll->startPolling(); }
+
+void CPDKSDK::stopPolling() { m_poll->stop(); }
+
+bool CPDKSDK::hasDetection() const { return m_poll->hasDetection(); }
+
+void CPDKSDK::addJob(CReconnectJob* job) {
+  CPDKLockGuard sdk(&sdkLock());
+  m_jobs.push_back(job);
+}
+
+void CPDKSDK::removeJob(CReconnectJob* job) {
+  CPDKLockGuard sdk(&sdkLock());
+  m_jobs.erase(std::remove(m_jobs.begin(), m_jobs.end(), job), m_jobs.end());
+}
+
+void CPDKSDK::deviceArrival(DeviceParams& p) {
+  CPDKLockGuard sdk(&sdkLock());
+  for (CReconnectJob* job : m_jobs) {
+    if (job->gone() && std::strncmp(job->params().serial, p.serial, sizeof(p.serial)) == 0)
+      job->event().set();
+  }
+  if (p.status == pdk::kNotConnected) return;
+  const int id = m_deviceManager->addDevice(p);
+  if (id == -1) return;
+  p.id = id;
+  report(p);
+}
+
+void CPDKSDK::deviceRemoval(const DeviceParams& p) {
+  CPDKLockGuard sdk(&sdkLock());
+  for (CReconnectJob* job : m_jobs) {
+    if ((job->params().driveMask & p.driveMask) != 0) {
+      pdkos::CHotplugWindowCloser::instance().close();
+      job->setGone();
+      return;
+    }
+  }
+  CPDKImpl* removed = m_deviceManager->removeDevice(p);
+  if (removed == nullptr) return;
+  const DeviceParams gone = removed->params();
+  report(gone);
+}
+
+void CPDKSDK::retryUnrecognised(const DeviceParams& params) {
+  CPDKLockGuard sdk(&sdkLock());
+  CPDKImpl* slot = m_deviceManager->findUnrecognised(params);
+  if (slot == nullptr) return;
+  DeviceParams p = params;
+  if (CConnectionSingleton::instance().inquireAndRecognize(p, false) != pdk::kOk ||
+      p.status != pdk::kOk)
+    return;
+  slot->setParams(p, slot->getId());
+  DeviceParams connected = slot->params();
+  connected.status = pdk::kOk;
+  report(connected);
+}
+
+bool CPDKSDK::findByLetter(char letter, DeviceParams* params) {
+  CPDKLockGuard sdk(&sdkLock());
+  const CPDKImpl* slot = m_deviceManager->findByLetter(letter);
+  if (slot == nullptr) return false;
+  if (params != nullptr) *params = slot->params();
+  return true;
+}
+
+int CPDKSDK::transparentReconnect(CReconnectJob& job) {
+  addJob(&job);
+  uint8_t data[12];
+  putLe32(data, kDetachAbsenceMs);
+  putLe32(data + 4, kDetachReturnLimitMs);
+  putLe32(data + 8, job.bootFlag());
+  const int sent = CConnectionSingleton::instance().vendorOut(
+      job.handle(), kDetachSubCode, 0, nullptr, sizeof(data), data, pdk::kDefaultTimeout);
+  if (sent != pdk::kOk) {
+    // The drive never left: there is no absence to report.
+    removeJob(&job);
+    return sent;
+  }
+  pdkos::CHotplugWindowCloser::instance().close();
+  // Waited for without the SDK lock: the return is reported under it.
+  const int result =
+      job.event().wait(job.waitLimitSeconds() * 1000) == 0 ? pdk::kOk : pdk::kNotConnected;
+  CPDKLockGuard sdk(&sdkLock());
+  removeJob(&job);
+  if (result != pdk::kOk && job.reportIfLost()) deviceRemoval(job.params());
+  return result;
 }

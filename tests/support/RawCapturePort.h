@@ -33,6 +33,8 @@ class RawCapturePort : public pdk::IDevicePort {
     calls.push_back(raw);
     return m_next.control(handle, code, in, inLength, out, outLength, returned);
   }
+  std::vector<char> logicalDriveLetters() override { return m_next.logicalDriveLetters(); }
+  bool isRemovableDrive(char letter) override { return m_next.isRemovableDrive(letter); }
 
   std::vector<RawControl> calls;
 

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cctype>
+#include <cstring>
+
 namespace pdkos {
 
 namespace {
@@ -23,6 +26,24 @@ class CWin32DevicePort : public pdk::IDevicePort {
     const BOOL ok = DeviceIoControl(handle, code, in, inLength, out, outLength, &bytes, nullptr);
     *returned = bytes;
     return ok != FALSE;
+  }
+
+  std::vector<char> logicalDriveLetters() override {
+    char roots[128] = {};
+    const DWORD length = GetLogicalDriveStringsA(sizeof(roots), roots);
+    std::vector<char> letters;
+    // A list that did not fit is not in the buffer at all.
+    if (length == 0 || length > sizeof(roots)) return letters;
+    for (const char* root = roots; *root != '\0'; root += std::strlen(root) + 1) {
+      const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+      if (c >= 'A' && c <= 'Z') letters.push_back(c);
+    }
+    return letters;
+  }
+
+  bool isRemovableDrive(char letter) override {
+    const char root[] = {letter, ':', '\\', '\0'};
+    return GetDriveTypeA(root) == DRIVE_REMOVABLE;
   }
 };
 

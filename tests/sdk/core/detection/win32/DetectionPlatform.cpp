@@ -1,0 +1,126 @@
+#include "../DetectionPlatform.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
+#include "EmuAspiLibrary.h"
+#include "EmuAspiTarget.h"
+#include "EmuDevicePort.h"
+#include "EmulatedDrive.h"
+#include "OSKind.h"
+#include "RegistryKey.h"
+
+namespace {
+
+const char kDynRoot[] = "Software\\TovikTests\\DynData";
+const char kNtUsb[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0f3b&Pid_0010";
+const char k98Esdi[] = "Enum\\ESDI\\VANTRELSUSB_DISK_________";
+const char k98Usb[] = "Enum\\USB\\VID_0F3B&PID_0010";
+const char kMeScsi[] = "Enum\\SCSI\\TOVIKTEST";
+
+std::vector<std::string> g_paths;  // 98 SE device paths routed to drives
+
+void writeString(HKEY root, const std::string& path, const char* name, const std::string& value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS)
+      << path;
+  if (name != nullptr) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+  }
+  RegCloseKey(key);
+}
+
+std::string upperWithUnderscores(std::string text) {
+  for (char& c : text) c = c == ' ' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+void prepareDetectionPlatform() {
+  const char* expected = std::getenv("TOVIK_EXPECT_OSKIND");
+  ASSERT_NE(expected, nullptr) << "run with TOVIK_EXPECT_OSKIND set to the Windows kind Wine plays";
+  ASSERT_EQ(GetOSKind(), std::atoi(expected)) << "Wine does not report the expected version";
+  pdkos::CRegistryKey::redirectRoot(pdkos::RegistryRoot::kDynData, kDynRoot);
+}
+
+void registerDrive(const emu::CEmulatedDrive& drive, const std::vector<char>& letters,
+                   emu::CEmuDevicePort& port) {
+  const emu::DriveConfig& c = drive.config();
+  const std::string letterText(letters.begin(), letters.end());
+  switch (GetOSKind()) {
+    case pdk::kOSWin2000:
+    case pdk::kOSWinXP:
+      writeString(HKEY_LOCAL_MACHINE, std::string(kNtUsb) + "\\" + c.serial, nullptr, "");
+      break;
+    case pdk::kOSWin98SE: {
+      const std::string instance = "5&" + c.serial + "&0&1";
+      writeString(HKEY_CURRENT_USER, std::string(kDynRoot) + "\\Config Manager\\Enum\\" + c.serial,
+                  "HardWareKey", "USB\\VID_0F3B&PID_0010\\" + instance);
+      writeString(HKEY_LOCAL_MACHINE,
+                  std::string(k98Esdi) + "\\USB&VID_0F3B&PID_0999&USB&VID_0F3B&PID_0010&" +
+                      instance + "00",
+                  "CurrentDriveLetterAssignment", letterText);
+      // The device name starts at the thirteenth character of the symbolic name.
+      writeString(HKEY_LOCAL_MACHINE, std::string(k98Usb) + "\\" + instance, "SymbolicName",
+                  "\\DosDevices\\TOVIK" + c.serial);
+      const std::string path = "\\\\.\\TOVIK" + c.serial;
+      port.attachPath(path, const_cast<emu::CEmulatedDrive*>(&drive));
+      g_paths.push_back(path);
+      break;
+    }
+    case pdk::kOSWinME: {
+      const std::string key = std::string(kMeScsi) + upperWithUnderscores(c.vendor) + "\\" +
+                              "USBSTOR&DISK&VEN_" + upperWithUnderscores(c.vendor) + "&PROD_" +
+                              upperWithUnderscores(c.product) + "&REV_" + c.revision + "&" +
+                              c.serial + "&0";
+      writeString(HKEY_LOCAL_MACHINE, key, "CurrentDriveLetterAssignment", letterText);
+      if (c.removable) writeString(HKEY_LOCAL_MACHINE, key, "Removable", "1");
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void unregisterDrives(emu::CEmuDevicePort& port) {
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, kNtUsb);
+  SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\TovikTests");
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, k98Esdi);
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, k98Usb);
+  // Every ME vendor key this helper made starts with the test prefix.
+  HKEY scsi = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Enum\\SCSI", 0, KEY_READ, &scsi) == ERROR_SUCCESS) {
+    std::vector<std::string> ours;
+    char name[260];
+    DWORD length = sizeof(name);
+    for (DWORD i = 0; RegEnumKeyExA(scsi, i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+                      ERROR_SUCCESS;
+         ++i, length = sizeof(name)) {
+      if (std::string(name).rfind("TOVIKTEST", 0) == 0) ours.push_back(name);
+    }
+    RegCloseKey(scsi);
+    for (const auto& key : ours) SHDeleteKeyA(HKEY_LOCAL_MACHINE, ("Enum\\SCSI\\" + key).c_str());
+  }
+  for (const auto& path : g_paths) port.detachPath(path);
+  g_paths.clear();
+}
+
+void connectAspi(emu::CEmuAspiTarget* target) {
+  static HMODULE library = LoadLibraryA(emu::kAspiLibraryName);
+  auto setTarget = reinterpret_cast<emu::AspiSetTargetFn>(
+      reinterpret_cast<void*>(GetProcAddress(library, emu::kAspiSetTargetName)));
+  ASSERT_NE(setTarget, nullptr) << "wnaspi32.dll must lie next to the test program";
+  if (target != nullptr) {
+    setTarget(emu::CEmuAspiTarget::sendThunk, emu::CEmuAspiTarget::supportThunk, target);
+  } else {
+    setTarget(nullptr, nullptr, nullptr);
+  }
+}
