@@ -37,32 +37,33 @@ void CDeviceEventHandler::deviceChange(uint32_t event, uint32_t unitMask) {
   }
 }
 
-void CDeviceEventHandler::arrival(char letter) {
-  CPDKLockGuard lock(&m_listMutex);
+CPendingArrival* CDeviceEventHandler::unprocessedArrival(char letter) {
   // Params equality also compares the status, so only arrivals not yet
   // processed match a fresh record.
   const DeviceParams fresh = DeviceParams::forLetter(letter);
   for (CPendingArrival& pending : m_pending) {
-    if (pending.params() == fresh) {
-      pending.touch();
-      return;
-    }
+    if (pending.params() == fresh) return &pending;
   }
-  m_pending.emplace_back(fresh, 3 * kBaseDelayMs);
+  return nullptr;
+}
+
+void CDeviceEventHandler::arrival(char letter) {
+  CPDKLockGuard lock(&m_listMutex);
+  if (CPendingArrival* pending = unprocessedArrival(letter)) {
+    pending->touch();
+    return;
+  }
+  m_pending.emplace_back(DeviceParams::forLetter(letter), 3 * kBaseDelayMs);
 }
 
 void CDeviceEventHandler::removal(char letter) {
   CPDKLockGuard lock(&m_listMutex);
-  const DeviceParams fresh = DeviceParams::forLetter(letter);
-  for (CPendingArrival& pending : m_pending) {
-    if (pending.params() == fresh) {
-      // Gone again before it settled: wait much longer, report nothing.
-      pending.touch();
-      return;
-    }
+  if (CPendingArrival* pending = unprocessedArrival(letter)) {
+    // Gone again before it settled: wait much longer, report nothing.
+    pending->touch();
+    return;
   }
-  DeviceParams removed = fresh;
-  CPDKSDK::instance().deviceRemoval(removed);
+  CPDKSDK::instance().deviceRemoval(DeviceParams::forLetter(letter));
 }
 
 void CDeviceEventHandler::processEvents() {

@@ -67,6 +67,9 @@ class CDeviceEventHandler {
   IPDKRegInfo& regInfo() { return *m_regInfo; }
 
  private:
+  // The arrival of the letter still waiting to be processed, if any.
+  CPendingArrival* unprocessedArrival(char letter);
+
   CDeviceChecker* m_checker = nullptr;
   std::list<CPendingArrival> m_pending;
   CPDKCriticalSection m_listMutex;
