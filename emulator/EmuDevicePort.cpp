@@ -99,6 +99,23 @@ bool CEmuDevicePort::isRemovableDrive(char letter) {
          it->second.drive->config().removable;
 }
 
+bool CEmuDevicePort::isVolumeAccessible(char letter) {
+  CEmulatedDrive* drive = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = volumes_.find(letterKey(letter));
+    if (it == volumes_.end() || it->second.busy) return false;
+    drive = it->second.drive;
+  }
+  if (drive == nullptr) return false;
+  // The system's look at the root reads the volume: a drive still becoming
+  // ready refuses it, and the look counts as one of its commands.
+  const uint8_t readCapacity[10] = {0x25};
+  uint8_t answer[8] = {};
+  const ScsiResult r = drive->execute(readCapacity, sizeof(readCapacity), answer, sizeof(answer), true);
+  return r.delivered && r.status == kStatusGood;
+}
+
 void CEmuDevicePort::attachPath(const std::string& path, CEmulatedDrive* drive) {
   std::lock_guard<std::mutex> lock(mutex_);
   volumes_[normalise(path.c_str())].drive = drive;

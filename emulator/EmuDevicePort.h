@@ -83,6 +83,8 @@ class CEmuDevicePort : public pdk::IDevicePort {
   // drive is removable as it was configured.
   std::vector<char> logicalDriveLetters() override;
   bool isRemovableDrive(char letter) override;
+  // A routed letter whose drive answers READ CAPACITY: the system could mount it.
+  bool isVolumeAccessible(char letter) override;
 
   size_t openHandleCount() const;
   uint64_t openCount() const;                    // successful opens since construction

@@ -31,6 +31,8 @@ class IDevicePort {
   virtual std::vector<char> logicalDriveLetters() = 0;
   // Whether the volume of that letter holds removable media.
   virtual bool isRemovableDrive(char letter) = 0;
+  // Whether the root of the volume can be read and written: it is mounted.
+  virtual bool isVolumeAccessible(char letter) = 0;
 };
 
 // The port in use: the one installed last, or the platform's own.

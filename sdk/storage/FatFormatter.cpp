@@ -85,6 +85,8 @@ void CFatFormatter::setTemplate(IFormatTemplate* provider) {
 
 uint64_t CFatFormatter::progress() { return g_progress.load(); }
 
+void CFatFormatter::resetProgress() { g_progress.store(0); }
+
 int CFatFormatter::totalSectors(uint32_t capacityKb, uint32_t& heads, uint32_t sectorsPerTrack,
                                 uint32_t& total) {
   uint64_t sectors = static_cast<uint64_t>(capacityKb) * 2;

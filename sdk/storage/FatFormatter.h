@@ -77,8 +77,10 @@ class CFatFormatter {
   };
   static Existing parseSectorZero(const uint8_t* sector);
 
-  // The process-wide progress accumulator.
+  // The process-wide progress accumulator, and putting it back to 0 at the
+  // start and end of a configuration.
   static uint64_t progress();
+  static void resetProgress();
 
   // The images as the last run built them (for checks).
   const std::array<uint8_t, kSectorSize>& bootSector() const { return m_boot; }

@@ -38,6 +38,7 @@ class NullPort : public pdk::IDevicePort {
   }
   std::vector<char> logicalDriveLetters() override { return {}; }
   bool isRemovableDrive(char) override { return false; }
+  bool isVolumeAccessible(char) override { return false; }
 };
 
 // A drive in memory: sparse sectors, the fuzz bytes in the first two read.

@@ -35,6 +35,7 @@ class RawCapturePort : public pdk::IDevicePort {
   }
   std::vector<char> logicalDriveLetters() override { return m_next.logicalDriveLetters(); }
   bool isRemovableDrive(char letter) override { return m_next.isRemovableDrive(letter); }
+  bool isVolumeAccessible(char letter) override { return m_next.isVolumeAccessible(letter); }
 
   std::vector<RawControl> calls;
 

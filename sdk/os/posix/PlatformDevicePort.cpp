@@ -19,6 +19,7 @@ class CPosixDevicePort : public pdk::IDevicePort {
   // No drive letters here: detection finds only drives a test port announces.
   std::vector<char> logicalDriveLetters() override { return {}; }
   bool isRemovableDrive(char) override { return false; }
+  bool isVolumeAccessible(char) override { return false; }
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <io.h>
+
 #include <cctype>
 #include <cstring>
 
@@ -44,6 +46,11 @@ class CWin32DevicePort : public pdk::IDevicePort {
   bool isRemovableDrive(char letter) override {
     const char root[] = {letter, ':', '\\', '\0'};
     return GetDriveTypeA(root) == DRIVE_REMOVABLE;
+  }
+
+  bool isVolumeAccessible(char letter) override {
+    const char root[] = {letter, ':', '\\', '\0'};
+    return _access(root, 6) == 0;
   }
 };
 
