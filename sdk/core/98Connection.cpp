@@ -4,6 +4,7 @@
 
 #include "CommandBlocks.h"
 #include "DeviceHandle.h"
+#include "InquiryData.h"
 #include "PDKErrors.h"
 #include "Win98Registry.h"
 
@@ -104,4 +105,47 @@ int C98Connection::_inquiry(CDeviceHandle& handle, uint8_t* data, uint32_t* rece
 int C98Connection::_reportIdentifier(CDeviceHandle& handle, uint8_t* data) {
   const pdk::ScsiCdb cdb = pdk::reportIdentifierCdb(kIdentifierLength);
   return send(handle, cdb, cdb.length, data, kIdentifierLength, true);
+}
+
+int C98Connection::inquireAndRecognize(DeviceParams& params, bool productCheck) {
+  // One handle for every command: closing it would forget the device path.
+  CDeviceHandle handle(params);
+  if (handle.open(*this) != pdk::kOk) return pdk::kGeneralError;
+
+  uint8_t data[pdk::kInquiryBufferLength] = {};
+  uint32_t received = 0;
+  const int result = _inquiry(handle, data, &received);
+  if (result != pdk::kOk) {
+    params.status = pdk::kNotReady;
+    return result;
+  }
+  if (acceptInquiry(handle, data, received, params, productCheck)) {
+    params.status = pdk::kOk;
+    return pdk::kOk;
+  }
+  if (CInquiryData::revisionIdentifies(params.revision) &&
+      identifyThrough(handle, params) == pdk::kOk) {
+    return pdk::kOk;
+  }
+  params.status = pdk::kNotAuthenticated;
+  return pdk::kNotAuthenticated;
+}
+
+int C98Connection::reportIdentifier(DeviceParams& params) {
+  CDeviceHandle handle(params);
+  if (handle.open(*this) != pdk::kOk) return pdk::kGeneralError;
+  return identifyThrough(handle, params);
+}
+
+int C98Connection::identifyThrough(CDeviceHandle& handle, DeviceParams& params) {
+  uint8_t answer[kIdentifierLength] = {};
+  if (_reportIdentifier(handle, answer) != pdk::kOk) {
+    params.status = pdk::kNotReady;
+    return pdk::kConnectionFailed;
+  }
+  return identify(answer, sizeof(answer), params);
+}
+
+bool C98Connection::isInstanceRegistered(const char* text) {
+  return text != nullptr && CWin98Registry().isInstanceRegistered(text);
 }

@@ -21,6 +21,9 @@ class C98Connection : public CConnectionBase {
   bool buildVolumePath(char letter, char* path, size_t size) override;
   int _inquiry(CDeviceHandle& handle, uint8_t* data, uint32_t* received) override;
   int _reportIdentifier(CDeviceHandle& handle, uint8_t* data) override;
+  int inquireAndRecognize(DeviceParams& params, bool productCheck) override;
+  int reportIdentifier(DeviceParams& params) override;
+  bool isInstanceRegistered(const char* text) override;
 
  private:
   // One request through control code 0x220000 with the given CDB length.
@@ -28,4 +31,6 @@ class C98Connection : public CConnectionBase {
            uint32_t length, bool dataIn);
   int vendor(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength, const uint8_t* params,
              uint32_t dataLength, uint8_t* data, bool dataIn);
+  // REPORT DEVICE IDENTIFIER and its check on a handle that is already open.
+  int identifyThrough(CDeviceHandle& handle, DeviceParams& params);
 };

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class CDeviceHandle;
+struct DeviceParams;
 
 namespace pdk {
 // Room the callers give the identification answers; each transport asks for as
@@ -53,4 +54,12 @@ class IConnection {
   // many INQUIRY bytes came back.
   virtual int _inquiry(CDeviceHandle& handle, uint8_t* data, uint32_t* received) = 0;
   virtual int _reportIdentifier(CDeviceHandle& handle, uint8_t* data) = 0;
+
+  // Identifies the drive of params: fills vendor, product, revision and, when
+  // accepted, serial; sets params.status (0 recognised, 9 not, 11 not ready).
+  virtual int inquireAndRecognize(DeviceParams& params, bool productCheck) = 0;
+  // 0 when the drive names itself as the maker's drive; then serial, usbVendorId 0x0F3B, status 0.
+  virtual int reportIdentifier(DeviceParams& params) = 0;
+  // Whether Windows has registered the drive's USB instance named by text.
+  virtual bool isInstanceRegistered(const char* text) = 0;
 };

@@ -1,6 +1,9 @@
 #include "ConnectionBase.h"
 
+#include "IdentifierText.h"
+#include "InquiryData.h"
 #include "PDKErrors.h"
+#include "SCSIStringAuthenticator.h"
 
 bool CConnectionBase::validTransfer(const uint8_t* buffer, uint32_t sectorCount) {
   return buffer != nullptr && sectorCount > 0 && sectorCount <= pdk::kMaxSectorsPerTransfer;
@@ -10,6 +13,16 @@ bool CConnectionBase::vendorRequest(uint16_t subCode, uint32_t paramLength, cons
                                     uint32_t dataLength, const uint8_t* data, pdk::ScsiCdb* cdb) {
   if (dataLength > 0 && data == nullptr) return false;
   return pdk::vendorCdb(subCode, params, paramLength, cdb);
+}
+
+int CConnectionBase::identify(const uint8_t* answer, size_t length, DeviceParams& params) {
+  return CIdentifierText(answer, length).applyTo(params) ? pdk::kOk : pdk::kGeneralError;
+}
+
+bool CConnectionBase::acceptInquiry(CDeviceHandle& handle, const uint8_t* inquiry,
+                                    uint32_t received, DeviceParams& params, bool productCheck) {
+  return CSCSIStringAuthenticator(*this).accept(handle, CInquiryData(inquiry, received), params,
+                                                productCheck);
 }
 
 int CConnectionBase::sendFramed(CDeviceHandle& handle, uint16_t subCode, uint32_t paramLength,

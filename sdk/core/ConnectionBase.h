@@ -20,6 +20,12 @@ class CConnectionBase : public IConnection {
   // parameter bytes, buffers where lengths say so. False for anything else.
   static bool vendorRequest(uint16_t subCode, uint32_t paramLength, const uint8_t* params,
                             uint32_t dataLength, const uint8_t* data, pdk::ScsiCdb* cdb);
+  // REPORT DEVICE IDENTIFIER's check on an answer of `length` bytes (zero where
+  // the drive sent nothing): 0 and params filled when it names the drive, else 1.
+  static int identify(const uint8_t* answer, size_t length, DeviceParams& params);
+  // The accept step on INQUIRY data, sending the serial query through handle.
+  bool acceptInquiry(CDeviceHandle& handle, const uint8_t* inquiry, uint32_t received,
+                     DeviceParams& params, bool productCheck);
 
  private:
   // Writes the frame header when asked to, sends, and checks the signature of a

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "DeviceHandle.h"
+#include "InquiryData.h"
+#include "MERegistry.h"
 #include "PDKClock.h"
 #include "PDKErrors.h"
 
@@ -168,4 +170,34 @@ int CMEConnection::_reportIdentifier(CDeviceHandle& handle, uint8_t* data) {
     return pdk::kGeneralError;
   }
   return pdk::kOk;
+}
+
+int CMEConnection::inquireAndRecognize(DeviceParams& params, bool productCheck) {
+  // The handle only carries adapter and target: ASPI opens nothing.
+  CDeviceHandle handle(params);
+  uint8_t data[kInquiryLength] = {};
+  uint32_t received = 0;
+  if (_inquiry(handle, data, &received) != pdk::kOk) return pdk::kGeneralError;
+
+  if (acceptInquiry(handle, data, received, params, productCheck)) {
+    params.status = pdk::kOk;
+  } else if (!CInquiryData::revisionIdentifies(params.revision) ||
+             reportIdentifier(params) != pdk::kOk) {
+    params.status = pdk::kNotAuthenticated;
+    return pdk::kNotAuthenticated;
+  }
+  // Windows may not have given the disk its letters yet: the drive is recognised either way.
+  CMERegistry().readDriveLetters(params);
+  return pdk::kOk;
+}
+
+int CMEConnection::reportIdentifier(DeviceParams& params) {
+  CDeviceHandle handle(params);
+  uint8_t answer[kIdentifierLength] = {};
+  if (_reportIdentifier(handle, answer) != pdk::kOk) return pdk::kGeneralError;
+  return identify(answer, sizeof(answer), params);
+}
+
+bool CMEConnection::isInstanceRegistered(const char* text) {
+  return text != nullptr && CMERegistry().isInstanceRegistered(text);
 }

@@ -28,6 +28,9 @@ class CMEConnection : public CConnectionBase {
   bool buildVolumePath(char letter, char* path, size_t size) override;
   int _inquiry(CDeviceHandle& handle, uint8_t* data, uint32_t* received) override;
   int _reportIdentifier(CDeviceHandle& handle, uint8_t* data) override;
+  int inquireAndRecognize(DeviceParams& params, bool productCheck) override;
+  int reportIdentifier(DeviceParams& params) override;
+  bool isInstanceRegistered(const char* text) override;
 
   // Number of host adapters, from an adapter inquiry on adapter 0; 0 without ASPI.
   int hostAdapterCount();

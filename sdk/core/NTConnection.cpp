@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "DeviceHandle.h"
+#include "NTRegistry.h"
 #include "PDKErrors.h"
 
 namespace {
@@ -12,6 +13,10 @@ constexpr uint8_t kTargetId = 1;
 constexpr uint8_t kSenseInfoLength = 24;
 constexpr uint32_t kTemplateTimeout = 10;
 constexpr uint32_t kIdentifierTimeout = 1;
+// An INQUIRY answer counts only with more than 112 bytes back on the 32-bit
+// buffered block, whose data start at offset 80: at least 33 data bytes. Counted
+// in data bytes, the 64-bit block (data at offset 92) asks the same of the drive.
+constexpr uint32_t kMinInquiryDataBytes = 113 - 80;
 
 template <typename Header>
 void fillHeader(Header& h, const pdk::ScsiCdb& cdb, bool dataIn, uint32_t length,
@@ -166,4 +171,40 @@ int CNTConnection::_reportIdentifier(CDeviceHandle& handle, uint8_t* data) {
   if (block.direct.header.scsiStatus != 0) return pdk::kDeviceInternalError;
   std::memcpy(data, block.data, pdk::kIdentifierLengthNT);
   return pdk::kOk;
+}
+
+int CNTConnection::inquireAndRecognize(DeviceParams& params, bool productCheck) {
+  CDeviceHandle handle(params);
+  if (handle.open(*this) != pdk::kOk) return pdk::kGeneralError;
+
+  uint8_t data[pdk::kInquiryBufferLength] = {};
+  uint32_t received = 0;
+  const int result = _inquiry(handle, data, &received);
+  if (result != pdk::kOk) {
+    params.status = pdk::kNotReady;
+    return result;
+  }
+  if (received < kMinInquiryDataBytes) {
+    params.status = pdk::kNotReady;
+    return pdk::kGeneralError;
+  }
+  if (!acceptInquiry(handle, data, received, params, productCheck)) {
+    params.status = pdk::kNotAuthenticated;
+    return pdk::kNotAuthenticated;
+  }
+  params.status = pdk::kOk;
+  return pdk::kOk;
+}
+
+int CNTConnection::reportIdentifier(DeviceParams& params) {
+  CDeviceHandle handle(params);
+  if (handle.open(*this) != pdk::kOk) return pdk::kGeneralError;
+  uint8_t answer[pdk::kIdentifierBufferLength] = {};
+  const int result = _reportIdentifier(handle, answer);
+  if (result != pdk::kOk) return result;
+  return identify(answer, pdk::kIdentifierLengthNT, params);
+}
+
+bool CNTConnection::isInstanceRegistered(const char* text) {
+  return text != nullptr && CNTRegistry().isInstanceRegistered(text);
 }

@@ -21,6 +21,9 @@ class CNTConnection : public CConnectionBase {
   bool buildVolumePath(char letter, char* path, size_t size) override;
   int _inquiry(CDeviceHandle& handle, uint8_t* data, uint32_t* received) override;
   int _reportIdentifier(CDeviceHandle& handle, uint8_t* data) override;
+  int inquireAndRecognize(DeviceParams& params, bool productCheck) override;
+  int reportIdentifier(DeviceParams& params) override;
+  bool isInstanceRegistered(const char* text) override;
 
  private:
   // A command through the direct block: the data stay in the caller's buffer.

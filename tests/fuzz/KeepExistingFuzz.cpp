@@ -91,6 +91,10 @@ class MemoryConnection : public IConnection {
   }
   int _inquiry(CDeviceHandle&, uint8_t*, uint32_t*) override { return 4; }
   int _reportIdentifier(CDeviceHandle&, uint8_t*) override { return 4; }
+  // The formatter never identifies drives; a memory drive answers like a silent one.
+  int inquireAndRecognize(DeviceParams&, bool) override { return 4; }
+  int reportIdentifier(DeviceParams&) override { return 4; }
+  bool isInstanceRegistered(const char*) override { return false; }
 
   const std::vector<uint8_t>* sector(uint32_t lba) const {
     auto it = m_sectors.find(lba);

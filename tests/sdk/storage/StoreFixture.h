@@ -61,6 +61,11 @@ class ScriptedConnection : public IConnection {
   int _reportIdentifier(CDeviceHandle& h, uint8_t* d) override {
     return m_next._reportIdentifier(h, d);
   }
+  int inquireAndRecognize(DeviceParams& p, bool check) override {
+    return m_next.inquireAndRecognize(p, check);
+  }
+  int reportIdentifier(DeviceParams& p) override { return m_next.reportIdentifier(p); }
+  bool isInstanceRegistered(const char* text) override { return m_next.isInstanceRegistered(text); }
 
  private:
   struct Failure {

@@ -72,6 +72,13 @@ TEST_F(Win98RegistryTest, InstancesAreFoundByTheirLastComponent) {
   EXPECT_FALSE(registry.isInstanceRegistered("5&2A9C&0"));
 }
 
+TEST_F(Win98RegistryTest, TheUsbConnectionAsksTheDynamicData) {
+  C98Connection usb;
+  EXPECT_TRUE(usb.isInstanceRegistered("5&2A9C&0&1"));
+  EXPECT_FALSE(usb.isInstanceRegistered("5&2A9C&0"));
+  EXPECT_FALSE(usb.isInstanceRegistered(nullptr));
+}
+
 TEST(Win98RegistryWithoutKeysTest, NothingIsFoundWhereNothingIsRegistered) {
   pdkos::CRegistryKey::redirectRoot(pdkos::RegistryRoot::kDynData, "Software\\TovikTests\\None");
   std::string productId;
