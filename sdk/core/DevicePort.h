@@ -27,12 +27,13 @@ class IDevicePort {
   // number of bytes placed in out.
   virtual bool control(PDKHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
                        uint32_t outLength, uint32_t* returned) = 0;
+  // The volumes of the system. A port that knows none keeps these answers.
   // The letters of the system's volumes, ascending, upper case.
-  virtual std::vector<char> logicalDriveLetters() = 0;
+  virtual std::vector<char> logicalDriveLetters() { return {}; }
   // Whether the volume of that letter holds removable media.
-  virtual bool isRemovableDrive(char letter) = 0;
+  virtual bool isRemovableDrive(char) { return false; }
   // Whether the root of the volume can be read and written: it is mounted.
-  virtual bool isVolumeAccessible(char letter) = 0;
+  virtual bool isVolumeAccessible(char) { return false; }
 };
 
 // The port in use: the one installed last, or the platform's own.

@@ -6,7 +6,8 @@
 namespace pdkos {
 
 // CreateFileA, DeviceIoControl and CloseHandle on Windows. Elsewhere there are no
-// Windows device paths: every open reports the path as not found.
+// Windows device paths: every open reports the path as not found, and there
+// are no drive letters.
 pdk::IDevicePort& platformDevicePort();
 
 }  // namespace pdkos

@@ -36,9 +36,6 @@ class NullPort : public pdk::IDevicePort {
   bool control(pdk::PDKHandle, uint32_t, void*, uint32_t, void*, uint32_t, uint32_t*) override {
     return false;
   }
-  std::vector<char> logicalDriveLetters() override { return {}; }
-  bool isRemovableDrive(char) override { return false; }
-  bool isVolumeAccessible(char) override { return false; }
 };
 
 // A drive in memory: sparse sectors, the fuzz bytes in the first two read.

@@ -16,10 +16,6 @@ class CPosixDevicePort : public pdk::IDevicePort {
     *returned = 0;
     return false;
   }
-  // No drive letters here: detection finds only drives a test port announces.
-  std::vector<char> logicalDriveLetters() override { return {}; }
-  bool isRemovableDrive(char) override { return false; }
-  bool isVolumeAccessible(char) override { return false; }
 };
 
 }  // namespace
