@@ -13,10 +13,9 @@
 
 namespace {
 
-// The caller's fields as terminated texts, whatever they held.
+// The caller's texts as terminated ones, whatever they held.
 DepositParams terminated(const DepositParams& in) {
   DepositParams p = in;
-  p.password[sizeof(p.password) - 1] = '\0';
   p.hint[sizeof(p.hint) - 1] = '\0';
   p.publicLabel[sizeof(p.publicLabel) - 1] = '\0';
   p.dummyLabel[sizeof(p.dummyLabel) - 1] = '\0';
@@ -106,6 +105,12 @@ int CDepositImpl::configure(const DepositParams& requested, IDepositNotify* noti
   bool supported = false;
   isDepositSupported(supported);
   if (!supported) return pdk::kNotSupported;
+  // A password that fills its field has no end: cutting it would set one the
+  // user never typed.
+  if (std::memchr(requested.password, '\0', sizeof(requested.password)) == nullptr) {
+    CGuardedNotify(notify).onError(pdk::kBadParameters, "error in deposit parameters ");
+    return pdk::kBadParameters;
+  }
   const DepositParams params = terminated(requested);
   IDepositHandler& handler = selectHandler();
   if (m_params.removable) {

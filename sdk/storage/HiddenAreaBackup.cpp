@@ -10,6 +10,7 @@ constexpr uint32_t kTries = 2;
 
 int CHiddenAreaBackup::save(CDeviceHandle& dev) {
   m_saved.reset();
+  m_pages.fill(0);
   int first = pdk::kOk;
   for (int page = 0; page < kPages; ++page) {
     int rc = pdk::kOk;

@@ -20,17 +20,33 @@ class ScriptedConnection : public IConnection {
 
   // The next `count` writes of this page answer `code` without reaching the drive.
   void failWrites(uint16_t page, int count, int code) { m_fail[page] = {count, code}; }
+  // Commands number first to first + count - 1 (counted from 1 since the last
+  // call of this) answer `code` without reaching the drive; count 0 fails none.
+  void failCommands(int first, int count, int code) {
+    m_commands = 0;
+    m_failFirst = first;
+    m_failCount = count;
+    m_failCode = code;
+  }
+  // Commands sent since failCommands().
+  int commands() const { return m_commands; }
 
   int probeAccess() override { return m_next.probeAccess(); }
-  int readCapacity(CDeviceHandle& h, uint32_t* kb) override { return m_next.readCapacity(h, kb); }
+  int readCapacity(CDeviceHandle& h, uint32_t* kb) override {
+    if (failing()) return m_failCode;
+    return m_next.readCapacity(h, kb);
+  }
   int write10(CDeviceHandle& h, const uint8_t* b, uint32_t s, uint32_t n, uint32_t t) override {
+    if (failing()) return m_failCode;
     return m_next.write10(h, b, s, n, t);
   }
   int read10(CDeviceHandle& h, uint8_t* b, uint32_t s, uint32_t n, uint32_t t) override {
+    if (failing()) return m_failCode;
     return m_next.read10(h, b, s, n, t);
   }
   int vendorOutFramed(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
                       uint8_t* d, uint32_t t, int f) override {
+    if (failing()) return m_failCode;
     return m_next.vendorOutFramed(h, c, pl, p, dl, d, t, f);
   }
   int vendorOut(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
@@ -42,14 +58,17 @@ class ScriptedConnection : public IConnection {
         return it->second.code;
       }
     }
+    if (failing()) return m_failCode;
     return m_next.vendorOut(h, c, pl, p, dl, d, t);
   }
   int vendorInFramed(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
                      uint8_t* d, uint32_t t, int f) override {
+    if (failing()) return m_failCode;
     return m_next.vendorInFramed(h, c, pl, p, dl, d, t, f);
   }
   int vendorIn(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl, uint8_t* d,
                uint32_t t) override {
+    if (failing()) return m_failCode;
     return m_next.vendorIn(h, c, pl, p, dl, d, t);
   }
   bool buildVolumePath(char letter, char* path, size_t size) override {
@@ -72,8 +91,16 @@ class ScriptedConnection : public IConnection {
     int count;
     int code;
   };
+  bool failing() {
+    ++m_commands;
+    return m_commands >= m_failFirst && m_commands < m_failFirst + m_failCount;
+  }
   IConnection& m_next;
   std::map<uint16_t, Failure> m_fail;
+  int m_commands = 0;
+  int m_failFirst = 0;
+  int m_failCount = 0;
+  int m_failCode = 0;
 };
 
 // One vendor command as the drive logged it.

@@ -1,0 +1,281 @@
+// The privacy zone of a removable-media drive against the emulated drive:
+// configure, login, logout, the password and its hint, the size limits, and
+// the hidden area that must survive every configuration, even a failed one.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ConnectionSingleton.h"
+#include "CookieImpl.h"
+#include "DepositImpl.h"
+#include "DepositSink.h"
+#include "DriveFixture.h"
+#include "OSKind.h"
+#include "StoreFixture.h"
+#include "TestClock.h"
+#include "VolumeCheck.h"
+#include "sdk/PDKSDK.h"
+
+namespace {
+
+class SdkEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    setOSKindForTesting(pdk::kOSWinNT4);
+    PDKSDK_init();
+    CConnectionSingleton::instance();
+  }
+  void TearDown() override {
+    PDKSDK_fini();
+    setOSKindForTesting(kOSKindNotOverridden);
+  }
+};
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new SdkEnvironment);
+
+constexpr const char* kSerial = "0F3B27000042";
+constexpr const char* kPassword = "open sesame";
+constexpr uint32_t kSectors = 8192;  // 4 MB
+constexpr uint32_t kUnit = 1024;     // sectors per safe-size unit
+
+emu::DriveConfig zoneDrive(const char* revision) {
+  emu::DriveConfig c = smallDrive(kSectors);
+  c.revision = revision;
+  c.allocationUnitSectors = kUnit;
+  c.commandLogCapacity = 100000;
+  return c;
+}
+
+DepositParams request(int32_t safeBytes, const char* hint = "the usual") {
+  DepositParams p;
+  std::strcpy(p.password, kPassword);
+  std::strcpy(p.hint, hint);
+  std::strcpy(p.publicLabel, "TOVIK");
+  p.safeBytes = safeBytes;
+  return p;
+}
+
+// The drive's presented partition, read as the host reads it.
+struct PresentedDisk {
+  IConnection& connection;
+  DeviceParams params;
+  Sector read(uint32_t lba) {
+    Sector s(512);
+    CDeviceHandle h(params);
+    EXPECT_EQ(connection.read10(h, s.data(), lba, 1, 10000), 0);
+    return s;
+  }
+  uint32_t sectors() {
+    CDeviceHandle h(params);
+    uint32_t kb = 0;
+    EXPECT_EQ(connection.readCapacity(h, &kb), 0);
+    return kb * 2;
+  }
+};
+
+class RemovableZoneTest : public ::testing::Test {
+ protected:
+  explicit RemovableZoneTest(const char* revision = "3.10")
+      : drive(zoneDrive(revision)), connection(CConnectionSingleton::instance()) {
+    port.attach('E', &drive);
+    pdk::setDevicePort(&port);
+    params = DeviceParams::forLetter('E');
+    pdk::setText(params.revision, revision);
+    pdk::setText(params.serial, kSerial);
+    params.removable = 1;
+  }
+  ~RemovableZoneTest() override { pdk::setDevicePort(nullptr); }
+
+  // How often the drive saw a vendor sub-code.
+  int vendorCount(uint16_t subCode) const {
+    int n = 0;
+    for (const emu::CommandRecord& r : drive.commandLog())
+      n += r.cdb.size() > 2 && r.cdb[0] == 0xFF && (r.cdb[1] | (r.cdb[2] << 8)) == subCode;
+    return n;
+  }
+  bool inSafe() {
+    bool in = false;
+    EXPECT_EQ(deposit.isInSafePartition(in), 0);
+    return in;
+  }
+  std::string hint() {
+    char text[64] = {};
+    uint32_t size = sizeof(text);
+    EXPECT_EQ(deposit.getPasswordHint(text, size), 0);
+    return text;
+  }
+  // fsck.fat and mtools on the volume the drive presents now.
+  void checkPresentedVolume(const std::string& label) {
+    PresentedDisk disk{connection, params};
+    const uint32_t start = le32(disk.read(0), 454);
+    Tolerated tolerated;
+    tolerated.labelWithoutEntry = true;
+    tolerated.labelPadding = label.size() < 11;
+    checkVolume(disk, disk.sectors(), start, label, "FAT12", tolerated);
+  }
+
+  emu::CEmulatedDrive drive;
+  emu::CEmuDevicePort port;
+  ScriptedConnection connection;
+  DeviceParams params;
+  CDepositImpl deposit{connection, params};
+  DepositSink sink;
+};
+
+TEST_F(RemovableZoneTest, ConfigureFormatsTheVolumesAndKeepsTheStoreAndTheHint) {
+  for (const int32_t safeBytes : {0, 1024 * 1024}) {
+    SCOPED_TRACE(safeBytes);
+    sink.clear();
+    ASSERT_EQ(CCookieImpl(connection, params).setString("Tests", "kept", "across"), 0);
+    drive.clearCommandLog();
+    ASSERT_EQ(deposit.configure(request(safeBytes), &sink, true), 0);
+    EXPECT_EQ(sink.events(), std::vector<std::string>{"formatDone"});  // sync: no completion
+    EXPECT_EQ(vendorCount(0x0043), 1);
+    EXPECT_FALSE(port.isLocked('E'));
+
+    int64_t publicBytes = 0, safe = 0, dummy = 0;
+    ASSERT_EQ(deposit.getPartitionSizes(publicBytes, safe, dummy), 0);
+    EXPECT_EQ(safe, safeBytes);
+    EXPECT_EQ(publicBytes + safe, int64_t(kSectors) * 512);
+    bool exists = true;
+    ASSERT_EQ(deposit.safePartitionExist(exists), 0);
+    EXPECT_EQ(exists, safeBytes != 0);
+    EXPECT_FALSE(inSafe());
+
+    char value[32] = {};
+    uint32_t size = sizeof(value);
+    EXPECT_EQ(CCookieImpl(connection, params).getString("Tests", "kept", value, size), 0);
+    EXPECT_STREQ(value, "across");
+    EXPECT_EQ(hint(), "the usual");
+
+    if (checkersPresent()) {
+      checkPresentedVolume("TOVIK");
+      if (safeBytes != 0) {
+        ASSERT_EQ(deposit.login(kPassword, nullptr, true), 0);
+        checkPresentedVolume("TOVIK");
+        ASSERT_EQ(deposit.logout(nullptr, true), 0);
+      }
+    }
+  }
+}
+
+TEST_F(RemovableZoneTest, LoginAndLogoutFollowTheDrivesState) {
+  ASSERT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 0);
+
+  EXPECT_EQ(deposit.login("wrong", &sink, true), 4);  // the drive refuses the password
+  EXPECT_FALSE(inSafe());
+  EXPECT_TRUE(sink.events().empty());
+
+  EXPECT_EQ(deposit.login(kPassword, &sink, true), 0);
+  EXPECT_TRUE(inSafe());
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+
+  const int switches = vendorCount(0x0042);
+  sink.clear();
+  EXPECT_EQ(deposit.login(kPassword, &sink, true), 0);  // already there
+  EXPECT_EQ(vendorCount(0x0042), switches);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+
+  EXPECT_EQ(deposit.logout(&sink, true), 0);
+  EXPECT_FALSE(inSafe());
+  EXPECT_EQ(deposit.logout(&sink, true), 0);  // already public
+  EXPECT_EQ(vendorCount(0x0042), switches + 1);
+  EXPECT_FALSE(port.isLocked('E'));
+
+  ASSERT_EQ(deposit.configure(request(0), nullptr, true), 0);
+  EXPECT_EQ(deposit.login(kPassword, &sink, true), 13);
+  EXPECT_EQ(deposit.logout(&sink, true), 13);
+}
+
+TEST_F(RemovableZoneTest, ChangingThePasswordRewritesTheHint) {
+  ASSERT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 0);
+  EXPECT_EQ(deposit.changePassword(kPassword, "new secret", "think harder"), 0);
+  EXPECT_EQ(hint(), "think harder");
+  EXPECT_EQ(deposit.changePassword("new secret", "seventeen chars!!", "x"), 27);
+  EXPECT_EQ(deposit.changePassword("wrong", "other", "lost hint"), 4);
+  EXPECT_EQ(hint(), "think harder");
+  EXPECT_EQ(deposit.login(kPassword, nullptr, true), 4);
+  EXPECT_EQ(deposit.login("new secret", nullptr, true), 0);
+}
+
+TEST_F(RemovableZoneTest, TooSmallASafePartitionIsRefusedBeforeAnythingChanges) {
+  drive.clearCommandLog();
+  EXPECT_EQ(deposit.configure(request(100000), &sink, true), 27);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"error 27 error in deposit parameters "});
+  EXPECT_EQ(vendorCount(0x0041), 0);
+  DepositParams longPassword = request(1024 * 1024);
+  std::memcpy(longPassword.password, "seventeen chars!!", 17);  // no room for its end
+  EXPECT_EQ(deposit.configure(longPassword, nullptr, true), 27);
+  EXPECT_EQ(vendorCount(0x0041), 0);
+}
+
+class OldFirmwareZoneTest : public RemovableZoneTest {
+ protected:
+  OldFirmwareZoneTest() : RemovableZoneTest("2.40") {}
+};
+
+TEST_F(OldFirmwareZoneTest, FirmwareBefore25HasNoPrivacyZone) {
+  bool supported = true;
+  EXPECT_EQ(deposit.isDepositSupported(supported), 0);
+  EXPECT_FALSE(supported);
+  EXPECT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 15);
+  EXPECT_EQ(deposit.login(kPassword, nullptr, true), 15);
+  bool in = false;
+  EXPECT_EQ(deposit.isInSafePartition(in), 15);
+}
+
+class Firmware27ZoneTest : public RemovableZoneTest {
+ protected:
+  Firmware27ZoneTest() : RemovableZoneTest("2.70") {}
+};
+
+TEST_F(Firmware27ZoneTest, HasTheZoneButNotThePasswordChange) {
+  int64_t minSafe = 0, minDummy = 1;
+  EXPECT_EQ(deposit.minPartitionSize(minSafe, minDummy), 0);
+  EXPECT_EQ(minSafe, 409600);
+  EXPECT_EQ(minDummy, 0);
+  ASSERT_EQ(deposit.configure(request(512 * 1024), nullptr, true), 0);
+  EXPECT_EQ(deposit.changePassword(kPassword, "other", nullptr), 15);
+}
+
+// Every command of a configuration fails once in turn; whatever the outcome,
+// the hidden area is on the drive as it was and no volume stays locked.
+TEST_F(RemovableZoneTest, NoFailedCommandCostsTheHiddenArea) {
+  pdkos::CTestClock clock;  // the readiness waits pass at once
+  pdkos::setClock(&clock);
+  ASSERT_EQ(CCookieImpl(connection, params).setString("Tests", "kept", "across"), 0);
+  const emu::DriveState before = drive.state();
+  connection.failCommands(0, 0, 0);
+  ASSERT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 0);
+  const int commands = connection.commands();
+  ASSERT_GT(commands, 100);
+
+  const struct {
+    int count;
+    int code;
+  } faults[] = {{1, pdk::kConnectionFailed}, {1, pdk::kDeviceInternalError}, {2, pdk::kConnectionFailed}};
+  for (const auto& fault : faults) {
+    for (int k = 1; k <= commands; ++k) {
+      SCOPED_TRACE("command " + std::to_string(k) + " fails " + std::to_string(fault.count) +
+                   " time(s) with " + std::to_string(fault.code));
+      drive.restore(before);
+      connection.failCommands(k, fault.count, fault.code);
+      const int rc = deposit.configure(request(1024 * 1024, "new hint"), nullptr, true);
+      connection.failCommands(0, 0, 0);
+      EXPECT_FALSE(port.isLocked('E'));
+      if (rc != 0) {
+        EXPECT_EQ(drive.state().hiddenArea, before.hiddenArea);
+      } else {
+        char value[32] = {};
+        uint32_t size = sizeof(value);
+        EXPECT_EQ(CCookieImpl(connection, params).getString("Tests", "kept", value, size), 0);
+        EXPECT_STREQ(value, "across");
+      }
+      if (HasFailure()) break;
+    }
+  }
+  pdkos::setClock(nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+// The privacy zone of a drive the system sees as a fixed disk: its
+// partitions, their markers, and the re-attach after every switch, which the
+// SDK's detection must hide from its listeners.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ConnectionSingleton.h"
+#include "DepositImpl.h"
+#include "DepositSink.h"
+#include "DevicePoll.h"
+#include "DriveFixture.h"
+#include "EmulatedBus.h"
+#include "FixDiskDepositHdl.h"
+#include "StoreFixture.h"
+#include "VolumeCheck.h"
+#include "detection/RecordingListener.h"
+#include "sdk/core/PDKSDK.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kPassword = "open sesame";
+constexpr uint32_t kUnit = 64 * 32;  // sectors: the drive's unit factors
+constexpr uint32_t kSectors = 8 * kUnit;
+
+emu::DriveConfig fixedDrive(const char* serial) {
+  emu::DriveConfig c = smallDrive(kSectors);
+  c.serial = serial;
+  c.removable = false;
+  c.revision = "3.10";
+  c.commandLogCapacity = 100000;
+  return c;
+}
+
+DepositParams request(int32_t safeUnits, int32_t dummyUnits) {
+  DepositParams p;
+  std::strcpy(p.password, kPassword);
+  std::strcpy(p.publicLabel, "PUBLIC");
+  std::strcpy(p.dummyLabel, "DUMMY");
+  std::strcpy(p.safeLabel, "SAFE");
+  p.safeBytes = safeUnits * kUnit * 512;
+  p.dummyBytes = dummyUnits * kUnit * 512;
+  return p;
+}
+
+std::string text(const Sector& s, size_t at, size_t length) {
+  std::string t(reinterpret_cast<const char*>(s.data() + at), length);
+  return t.substr(0, t.find_last_not_of(' ') + 1);
+}
+
+// A drive on the bus, plugged in and taken in by detection before each test.
+class FixedDiskZoneTest : public ::testing::Test {
+ public:  // read() is the disk the volume checks look at
+  explicit FixedDiskZoneTest(const char* serial = "0F3B27200001")
+      : drive(fixedDrive(serial)), bus(port), connection(CConnectionSingleton::instance()) {
+    pdk::setDevicePort(&port);
+  }
+  void SetUp() override {
+    ASSERT_TRUE(listener.startListen());
+    CPDKSDK::instance().poll().waitRunAfterInit();
+    bus.plugIn(&drive, std::vector<char>{'E'});
+    ASSERT_TRUE(listener.waitFor(1, 10s));
+    params = listener.events()[0].params;
+    ASSERT_EQ(params.removable, 0);
+    listener.clear();
+  }
+  ~FixedDiskZoneTest() override {
+    listener.stopListen();
+    bus.unplug(&drive);
+    pdk::setDevicePort(nullptr);
+  }
+
+  Sector read(uint32_t lba) {
+    Sector s(512);
+    CDeviceHandle h(params);
+    EXPECT_EQ(connection.read10(h, s.data(), lba, 1, 10000), 0);
+    return s;
+  }
+  // Start and size of a partition entry of sector 0.
+  std::pair<uint32_t, uint32_t> entry(int index) {
+    const Sector mbr = read(0);
+    return {le32(mbr, 446 + 16 * index + 8), le32(mbr, 446 + 16 * index + 12)};
+  }
+  // The marker file in the root directory of the volume at start.
+  std::string markerAt(uint32_t start) {
+    const Sector boot = read(start);
+    return text(read(start + 1 + 2 * le16(boot, 22)), 32, 11);
+  }
+  void checkPartition(uint32_t start, const std::string& label, const std::string& marker) {
+    EXPECT_EQ(markerAt(start), marker);
+    if (!checkersPresent()) return;
+    Tolerated tolerated;
+    tolerated.labelPadding = label.size() < 11;
+    tolerated.marker = marker;
+    checkVolume(*this, kSectors, start, label, "FAT12", tolerated, "-a");
+  }
+
+  emu::CEmulatedDrive drive;
+  emu::CEmuDevicePort port;
+  emu::CEmulatedBus bus;
+  RecordingListener listener;
+  ScriptedConnection connection;
+  DeviceParams params;
+  DepositSink sink;
+};
+
+TEST_F(FixedDiskZoneTest, PartitionsMarkersAndSwitchesBehindAHiddenReattach) {
+  CDepositImpl deposit(connection, params);
+  ASSERT_EQ(deposit.configure(request(2, 1), &sink, true), 0);
+  EXPECT_EQ(sink.events(), (std::vector<std::string>{"formatDone", "completed"}));
+  EXPECT_FALSE(port.isLocked('E'));
+  const uint32_t publicSectors = 5 * kUnit;
+  EXPECT_EQ(entry(0), std::make_pair(63u, publicSectors - 63));
+  EXPECT_EQ(entry(1), std::make_pair(publicSectors, kUnit));  // the dummy
+  checkPartition(63, "PUBLIC", ".PUBLIC");
+  checkPartition(publicSectors, "DUMMY", ".DUMMY");
+
+  sink.clear();
+  ASSERT_EQ(deposit.login(kPassword, &sink, true), 0);  // re-attached before it returns
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+  EXPECT_EQ(entry(1), std::make_pair(publicSectors, 2 * kUnit));
+  checkPartition(publicSectors, "SAFE", ".SAFE");
+  bool inSafe = false;
+  EXPECT_EQ(deposit.isInSafePartition(inSafe), 0);
+  EXPECT_TRUE(inSafe);
+
+  sink.clear();
+  ASSERT_EQ(deposit.logout(&sink, false), 0);  // returns at once
+  ASSERT_TRUE(sink.waitFor(1, 10s));
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+  EXPECT_EQ(markerAt(publicSectors), ".DUMMY");
+
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(listener.events().empty()) << "the listener saw the drive leave";
+}
+
+TEST_F(FixedDiskZoneTest, SizesBelowTheLimitsAreRefusedBeforeAnythingChanges) {
+  CDepositImpl deposit(connection, params);
+  int64_t minSafe = 0, minDummy = 0;
+  ASSERT_EQ(deposit.minPartitionSize(minSafe, minDummy), 0);
+  // 16,384 sectors: shift 5, so one unit for the dummy and two for the safe partition.
+  EXPECT_EQ(minDummy, int64_t(kUnit) * 512);
+  EXPECT_EQ(minSafe, 2 * int64_t(kUnit) * 512);
+  drive.clearCommandLog();
+  DepositParams small = request(1, 0);
+  EXPECT_EQ(deposit.configure(small, &sink, true), 27);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"error 27 error in deposit parameters "});
+  for (const emu::CommandRecord& r : drive.commandLog())
+    EXPECT_FALSE(r.cdb[0] == 0xFF && r.cdb[1] == 0x45) << "configure was sent";
+  EXPECT_FALSE(port.isLocked('E'));
+}
+
+TEST_F(FixedDiskZoneTest, LogoutInLunMode1HasNothingToDo) {
+  CDepositImpl deposit(connection, params);
+  ASSERT_EQ(deposit.configure(request(2, 0), nullptr, true), 0);
+  emu::DriveState state = drive.state();
+  state.lunMode = 1;
+  drive.restore(state);
+  drive.clearCommandLog();
+  EXPECT_EQ(deposit.logout(&sink, true), 0);
+  for (const emu::CommandRecord& r : drive.commandLog())
+    EXPECT_FALSE(r.cdb[0] == 0xFF && r.cdb[1] == 0x46) << "a switch was sent";
+}
+
+TEST(FixDiskLimitsTest, TheShiftFollowsTheDriveSize) {
+  const struct {
+    uint32_t sectors;
+    int64_t minDummyUnits;
+    int64_t minSafeUnits;
+  } cases[] = {
+      {15999, 2, 4},    // shift 4: 32 << 4 = 512 per unit
+      {16000, 15, 29},  // exactly 16,000: shift 1, 64 per unit
+      {16001, 1, 2},    // shift 5
+      {524287, 15, 29}, {524288, 1, 1}, {2097152, 1, 1}, {2097153, 15, 29},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sectors);
+    int64_t minSafe = 0, minDummy = 0;
+    CFixDiskDepositHdl::sizeLimits(c.sectors, 32, 1000, minSafe, minDummy);
+    EXPECT_EQ(minDummy, c.minDummyUnits * 1000);
+    EXPECT_EQ(minSafe, c.minSafeUnits * 1000);
+  }
+}
+
+class LostFixedDiskTest : public FixedDiskZoneTest {
+ protected:
+  LostFixedDiskTest() : FixedDiskZoneTest("0F3B27200002") {}
+};
+
+TEST_F(LostFixedDiskTest, ADriveThatNeverComesBackIsReportedThroughTheSink) {
+  CDepositImpl deposit(connection, params);
+  ASSERT_EQ(deposit.configure(request(2, 0), nullptr, true), 0);
+  bus.setReattachBehaviour(&drive, {true, 0ms});
+  ASSERT_EQ(deposit.login(kPassword, &sink, false), 0);
+  ASSERT_TRUE(sink.waitFor(1, 40s));
+  EXPECT_EQ(sink.events(),
+            std::vector<std::string>{"reconnectFailed 8 Device didn't reconnect after detaching"});
+  ASSERT_TRUE(listener.waitFor(1, 5s));
+  EXPECT_EQ(listener.events()[0].what, "disconnected");
+}
+
+// Every command of a configuration fails once in turn; the hidden area stays.
+TEST_F(FixedDiskZoneTest, NoFailedCommandCostsTheHiddenArea) {
+  CDepositImpl deposit(connection, params);
+  // The re-attach at the end is refused, so no run waits for the drive.
+  drive.injectFaults(emu::FaultKind::NotDelivered, 1000000, emu::CCommandFilter::vendor(0x0048));
+  const emu::DriveState before = drive.state();
+  connection.failCommands(0, 0, 0);
+  deposit.configure(request(2, 1), nullptr, true);
+  const int commands = connection.commands();
+  ASSERT_GT(commands, 50);
+  for (int count : {1, 2}) {
+    for (int k = 1; k <= commands; ++k) {
+      SCOPED_TRACE("command " + std::to_string(k) + " fails " + std::to_string(count) + " time(s)");
+      drive.restore(before);
+      connection.failCommands(k, count, pdk::kConnectionFailed);
+      deposit.configure(request(2, 1), nullptr, true);
+      connection.failCommands(0, 0, 0);
+      EXPECT_EQ(drive.state().hiddenArea, before.hiddenArea);
+      EXPECT_FALSE(port.isLocked('E'));
+      if (HasFailure()) return;
+    }
+  }
+}
+
+}  // namespace
