@@ -44,7 +44,10 @@ class Win98RegistryTest : public ::testing::Test {
   }
   void TearDown() override {
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\TovikTests");
-    SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\ESDI\\VANTRELSUSB_DISK_________");
+    // The disk's own key only: detection tests keep drives beside it.
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE,
+                 "Enum\\ESDI\\VANTRELSUSB_DISK_________\\USB&VID_0F3B&PID_0999&USB&VID_0F3B&PID_"
+                 "0999&5&2A9C&0&100");
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\USB\\VID_0F3B&PID_0999");
     pdkos::CRegistryKey::redirectRoot(pdkos::RegistryRoot::kDynData, "");
   }

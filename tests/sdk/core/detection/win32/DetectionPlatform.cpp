@@ -17,13 +17,17 @@
 
 namespace {
 
-const char kDynRoot[] = "Software\\TovikTests\\DynData";
+// Its own root: other test programs use the dynamic-data redirect too.
+const char kDynRoot[] = "Software\\TovikDetectionTests\\DynData";
 const char kNtUsb[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0f3b&Pid_0010";
 const char k98Esdi[] = "Enum\\ESDI\\VANTRELSUSB_DISK_________";
 const char k98Usb[] = "Enum\\USB\\VID_0F3B&PID_0010";
-const char kMeScsi[] = "Enum\\SCSI\\TOVIKTEST";
+const char kMeScsi[] = "Enum\\SCSI\\TOVIKTEST";  // the lookup matches the vendor inside
 
 std::vector<std::string> g_paths;  // 98 SE device paths routed to drives
+// The keys written, removed one by one afterwards: test programs of the other
+// Windows kinds write beside them at the same time.
+std::vector<std::pair<HKEY, std::string>> g_keys;
 
 void writeString(HKEY root, const std::string& path, const char* name, const std::string& value) {
   HKEY key = nullptr;
@@ -35,6 +39,7 @@ void writeString(HKEY root, const std::string& path, const char* name, const std
                    static_cast<DWORD>(value.size() + 1));
   }
   RegCloseKey(key);
+  g_keys.emplace_back(root, path);
 }
 
 std::string upperWithUnderscores(std::string text) {
@@ -91,24 +96,8 @@ void registerDrive(const emu::CEmulatedDrive& drive, const std::vector<char>& le
 }
 
 void unregisterDrives(emu::CEmuDevicePort& port) {
-  SHDeleteKeyA(HKEY_LOCAL_MACHINE, kNtUsb);
-  SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\TovikTests");
-  SHDeleteKeyA(HKEY_LOCAL_MACHINE, k98Esdi);
-  SHDeleteKeyA(HKEY_LOCAL_MACHINE, k98Usb);
-  // Every ME vendor key this helper made starts with the test prefix.
-  HKEY scsi = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Enum\\SCSI", 0, KEY_READ, &scsi) == ERROR_SUCCESS) {
-    std::vector<std::string> ours;
-    char name[260];
-    DWORD length = sizeof(name);
-    for (DWORD i = 0; RegEnumKeyExA(scsi, i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-                      ERROR_SUCCESS;
-         ++i, length = sizeof(name)) {
-      if (std::string(name).rfind("TOVIKTEST", 0) == 0) ours.push_back(name);
-    }
-    RegCloseKey(scsi);
-    for (const auto& key : ours) SHDeleteKeyA(HKEY_LOCAL_MACHINE, ("Enum\\SCSI\\" + key).c_str());
-  }
+  for (const auto& [root, path] : g_keys) SHDeleteKeyA(root, path.c_str());
+  g_keys.clear();
   for (const auto& path : g_paths) port.detachPath(path);
   g_paths.clear();
 }
