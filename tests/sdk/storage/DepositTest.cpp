@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -237,6 +238,51 @@ TEST_F(Firmware27ZoneTest, HasTheZoneButNotThePasswordChange) {
   EXPECT_EQ(minDummy, 0);
   ASSERT_EQ(deposit.configure(request(512 * 1024), nullptr, true), 0);
   EXPECT_EQ(deposit.changePassword(kPassword, "other", nullptr), 15);
+}
+
+// The blocks as the drive receives them.
+TEST_F(RemovableZoneTest, VendorBlocksCarryTheirFieldsWhereTheDriveReadsThem) {
+  const auto last = [&](uint16_t subCode) {
+    for (auto it = connection.sent.rbegin(); it != connection.sent.rend(); ++it)
+      if (it->subCode == subCode) return it->data;
+    return Sector();
+  };
+  const Sector password = [] {
+    Sector p(16, 0);
+    std::memcpy(p.data(), kPassword, std::strlen(kPassword));
+    return p;
+  }();
+  ASSERT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 0);
+  const Sector configure = last(0x0041);
+  ASSERT_EQ(configure.size(), 20u);
+  EXPECT_EQ(le32(configure, 0), 1024u * 1024 / 512 / kUnit);  // units of the safe size
+  EXPECT_EQ(Sector(configure.begin() + 4, configure.end()), password);
+  EXPECT_EQ(last(0x0042), Sector(16, 0));  // the format ends back in the public partition
+
+  ASSERT_EQ(deposit.login(kPassword, nullptr, true), 0);
+  EXPECT_EQ(last(0x0042), password);
+  ASSERT_EQ(deposit.logout(nullptr, true), 0);
+  EXPECT_EQ(last(0x0042), Sector(16, 0));
+
+  ASSERT_EQ(deposit.changePassword(kPassword, "b", nullptr), 0);
+  const Sector change = last(0x004B);
+  ASSERT_EQ(change.size(), 40u);
+  EXPECT_EQ(le32(change, 0), 16u);  // this handler always tells the full field
+  EXPECT_EQ(Sector(change.begin() + 4, change.begin() + 20), password);
+  EXPECT_EQ(le32(change, 20), 16u);
+  EXPECT_EQ(change[24], 'b');
+}
+
+// A sink that throws changes nothing of the operation it watches.
+TEST_F(RemovableZoneTest, ASinkThatThrowsIsIgnored) {
+  class Throwing : public DepositSink {
+    void onFormatDone() override {
+      DepositSink::onFormatDone();
+      throw std::runtime_error("sink failure");
+    }
+  } throwing;
+  EXPECT_EQ(deposit.configure(request(0), &throwing, false), 0);
+  EXPECT_EQ(throwing.events(), (std::vector<std::string>{"formatDone", "completed"}));
 }
 
 // Every command of a configuration fails once in turn; whatever the outcome,

@@ -156,16 +156,58 @@ TEST_F(FixedDiskZoneTest, SizesBelowTheLimitsAreRefusedBeforeAnythingChanges) {
   EXPECT_FALSE(port.isLocked('E'));
 }
 
-TEST_F(FixedDiskZoneTest, LogoutInLunMode1HasNothingToDo) {
+TEST_F(FixedDiskZoneTest, LunMode1LeavesLogoutNothingToDo) {
   CDepositImpl deposit(connection, params);
   ASSERT_EQ(deposit.configure(request(2, 0), nullptr, true), 0);
-  emu::DriveState state = drive.state();
-  state.lunMode = 1;
-  drive.restore(state);
+  CFixDiskDepositHdl handler(connection, params);
+  CDeviceHandle dev(params);
+  ASSERT_EQ(handler.setLunMode(dev, 1, &sink), 0);  // the re-attach runs on its own thread
+  ASSERT_TRUE(sink.waitFor(1, 10s));
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+  const Sector lun = connection.sent.back().subCode == 0x004C ? connection.sent.back().data : [&] {
+    for (const auto& s : connection.sent)
+      if (s.subCode == 0x004C) return s.data;
+    return Sector();
+  }();
+  ASSERT_EQ(lun.size(), 16u);
+  EXPECT_EQ(le32(lun, 0), 1u);
+  EXPECT_EQ(le32(lun, 4), 1u);
+  EXPECT_EQ(le32(lun, 8), 10u);
+  EXPECT_EQ(le32(lun, 12), 10000u);
+  CDeviceHandle again(params);
+  EXPECT_EQ(handler.getLunMode(again), 1);
+
   drive.clearCommandLog();
-  EXPECT_EQ(deposit.logout(&sink, true), 0);
+  EXPECT_EQ(deposit.logout(nullptr, true), 0);
   for (const emu::CommandRecord& r : drive.commandLog())
     EXPECT_FALSE(r.cdb[0] == 0xFF && r.cdb[1] == 0x46) << "a switch was sent";
+}
+
+TEST_F(FixedDiskZoneTest, BlocksTellTheRealPasswordLengths) {
+  CDepositImpl deposit(connection, params);
+  ASSERT_EQ(deposit.configure(request(2, 1), nullptr, true), 0);
+  const auto last = [&](uint16_t subCode) {
+    for (auto it = connection.sent.rbegin(); it != connection.sent.rend(); ++it)
+      if (it->subCode == subCode) return it->data;
+    return Sector();
+  };
+  const Sector configure = last(0x0045);
+  ASSERT_EQ(configure.size(), 28u);
+  EXPECT_EQ(le32(configure, 0), 2u);  // safe units
+  EXPECT_EQ(le32(configure, 4), 1u);  // dummy units
+  EXPECT_EQ(le32(configure, 8), std::strlen(kPassword));
+  EXPECT_EQ(text(configure, 12, std::strlen(kPassword)), kPassword);
+  EXPECT_EQ(last(0x0046), Sector(20, 0));  // the format left the safe partition again
+
+  ASSERT_EQ(deposit.changePassword(kPassword, "abc", nullptr), 0);
+  const Sector change = last(0x004B);
+  ASSERT_EQ(change.size(), 40u);
+  EXPECT_EQ(le32(change, 0), std::strlen(kPassword));
+  EXPECT_EQ(le32(change, 20), 3u);
+  ASSERT_EQ(deposit.login("abc", nullptr, true), 0);
+  const Sector login = last(0x0046);
+  EXPECT_EQ(le32(login, 0), 3u);
+  EXPECT_EQ(text(login, 4, 3), "abc");
 }
 
 TEST(FixDiskLimitsTest, TheShiftFollowsTheDriveSize) {

@@ -30,6 +30,12 @@ class ScriptedConnection : public IConnection {
   }
   // Commands sent since failCommands().
   int commands() const { return m_commands; }
+  // The data of every vendor command sent out, in order.
+  struct Sent {
+    uint16_t subCode;
+    std::vector<uint8_t> data;
+  };
+  std::vector<Sent> sent;
 
   int probeAccess() override { return m_next.probeAccess(); }
   int readCapacity(CDeviceHandle& h, uint32_t* kb) override {
@@ -59,6 +65,7 @@ class ScriptedConnection : public IConnection {
       }
     }
     if (failing()) return m_failCode;
+    sent.push_back({c, d != nullptr ? std::vector<uint8_t>(d, d + dl) : std::vector<uint8_t>()});
     return m_next.vendorOut(h, c, pl, p, dl, d, t);
   }
   int vendorInFramed(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
