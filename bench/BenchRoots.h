@@ -11,6 +11,7 @@ struct BenchRoots {
   std::string nativeBase;  // everything lives below this native folder
   std::string nativeHost;  // the trees as other programs see them
   std::string nativeDrive;
+  std::string outsideBase;  // a folder of the trees outside the base, removed with it
 };
 
 // Sets up the roots below base (a native folder that exists).

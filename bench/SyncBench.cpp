@@ -52,7 +52,7 @@ std::vector<std::string> buildTrees(const BenchRoots& roots, int files) {
   }
   for (int i = 0; i < files; ++i) {
     char folder[32];
-    char name[48];
+    char name[64];
     std::snprintf(folder, sizeof(folder), "d%04d", i / kFilesPerFolder);
     std::snprintf(name, sizeof(name), "%s\\file%06d.txt", folder, i);
     if (i % kFilesPerFolder == 0) {
@@ -72,9 +72,12 @@ std::vector<std::string> buildTrees(const BenchRoots& roots, int files) {
 
 // A link and one record per pair, as a finished synchronisation leaves them.
 void writeDatabase(const BenchRoots& roots, const std::vector<std::string>& names, bool records) {
-  CSyncEngine engine;
-  engine.SetParams(paramsFor(roots));
-  engine.SetLink(roots.host, roots.drive);
+  {
+    // Gone before the records are added: its write-back would replace them.
+    CSyncEngine engine;
+    engine.SetParams(paramsFor(roots));
+    engine.SetLink(roots.host, roots.drive);
+  }
   if (!records) return;
   auto db = sync::Open(roots.databaseFolder, "Bench", true);
   ISyncFileSystem& fs = platformSyncFileSystem();
@@ -117,8 +120,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(base, ec);
     std::filesystem::create_directories(base);
     const BenchRoots roots = MakeBenchRoots(base);
-    std::filesystem::remove_all(
-        std::filesystem::path(roots.nativeDrive).parent_path().parent_path(), ec);
+    if (!roots.outsideBase.empty()) std::filesystem::remove_all(roots.outsideBase, ec);
     const std::vector<std::string> names = buildTrees(roots, files);
 
     // First scan: every pair exists on both sides and none has a record.
@@ -160,10 +162,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (!(keep && s + 1 == sizes.size())) {
       std::filesystem::remove_all(base, ec);
-      if (roots.nativeDrive.find(base) != 0) {
-        std::filesystem::remove_all(
-            std::filesystem::path(roots.nativeDrive).parent_path().parent_path(), ec);
-      }
+      if (!roots.outsideBase.empty()) std::filesystem::remove_all(roots.outsideBase, ec);
     } else {
       std::printf("trees kept: %s %s\n", roots.nativeHost.c_str(), roots.nativeDrive.c_str());
     }

@@ -15,5 +15,6 @@ BenchRoots MakeBenchRoots(const std::string& base) {
   r.nativeBase = base;
   r.nativeHost = r.host;
   r.nativeDrive = r.drive;
+  r.outsideBase = std::string(1, r.driveLetter) + ":\\tmp\\tovik-bench-drive";
   return r;
 }
