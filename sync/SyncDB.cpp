@@ -111,6 +111,7 @@ void CSyncDB::AddLink(const SyncLinkRecord& link) {
   reserveFor(kFirstRecord);
   image_.resize(kFirstRecord);
   link.encode(image_.data() + kLinkOffset);
+  changed_ = true;
 }
 
 // A new record goes after the last whole record. Stray bytes behind the records
@@ -124,6 +125,7 @@ void CSyncDB::AddEntry(const SyncFileRecord& record) {
   reserveFor(image_.size() + SyncFileRecord::kSize);
   image_.insert(image_.begin() + ptrdiff_t(recordOffset(count)), bytes, bytes + sizeof(bytes));
   indexRecord(count);
+  changed_ = true;
 }
 
 int64_t CSyncDB::FindEntry(const std::string& path) const {
@@ -143,6 +145,7 @@ bool CSyncDB::UpdateEntry(const std::string& path, const SyncFileRecord& record)
   if (index < 0) return false;
   unindexRecord(size_t(index));
   record.encode(image_.data() + recordOffset(size_t(index)));
+  changed_ = true;
   indexRecord(size_t(index));
   return true;
 }
@@ -162,6 +165,7 @@ bool CSyncDB::RemoveEntry(const std::string& path) {
   }
   const auto from = image_.begin() + ptrdiff_t(recordOffset(last));
   image_.erase(from, from + ptrdiff_t(SyncFileRecord::kSize));
+  changed_ = true;
   return true;
 }
 
@@ -184,6 +188,7 @@ int64_t CSyncDB::NextEntry(int64_t offset, SyncFileRecord& record) const {
 
 void CSyncDB::Clear() {
   image_.resize(kHeaderSize);
+  changed_ = true;
   index_.clear();
 }
 
@@ -191,6 +196,7 @@ void CSyncDB::Flush() {
   if (!fs_.replaceFile(path_, image_.data(), image_.size())) {
     fail(sync::kDatabaseError, "Error flushing to database file");
   }
+  changed_ = false;
 }
 
 namespace sync {

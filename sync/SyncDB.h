@@ -44,6 +44,8 @@ class CSyncDB {
   void Clear();
   void Flush();
 
+  // True when the image differs from what was loaded or last flushed.
+  bool changed() const { return changed_; }
   const std::string& path() const { return path_; }
   const std::vector<uint8_t>& image() const { return image_; }
 
@@ -58,6 +60,7 @@ class CSyncDB {
   std::string path_;
   ISyncFileSystem& fs_;
   std::vector<uint8_t> image_;
+  bool changed_ = false;
   // Every record's host and drive path (as ANSI text) to the ascending indices
   // of the records that carry it: a lookup gives the same first record the walk
   // through the records would, without walking them.

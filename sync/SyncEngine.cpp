@@ -273,7 +273,10 @@ void CSyncEngine::Run() {
       }
       const int percent = int(double(i + 1) / double(n) * 100.0);
       if (observer_ != nullptr && !observer_->OnProgress(percent)) return;
-      if (database_) database_->Flush();
+      // An unchanged image (a skipped pair, a failed action) would only be
+      // written again byte for byte; a long run of skips would rewrite a large
+      // file once per pair.
+      if (database_ && database_->changed()) database_->Flush();
     }
   } catch (const sync::CPDKException& e) {
     if (observer_ != nullptr) observer_->OnError(e.code);

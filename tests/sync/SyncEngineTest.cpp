@@ -435,6 +435,20 @@ TEST_F(SyncEngineTest, AFailedFlushEndsTheRunWithItsCode) {
   fs_.failReplace = false;
 }
 
+TEST_F(SyncEngineTest, SkipsLeaveTheDatabaseFileAlone) {
+  link();
+  for (const char* name : {"a", "b"}) {
+    SyncTree::write(host(name), "x", kBaseTime);
+    SyncTree::write(drive(name), "y", kBaseTime);
+  }
+  ASSERT_EQ(prepare().size(), 2u);
+  fs_.failReplace = true;  // any write of the database would end the run
+  run();
+  EXPECT_TRUE(recorder_.errors.empty());
+  EXPECT_EQ(recorder_.progress, (std::vector<int>{50, 100}));
+  fs_.failReplace = false;
+}
+
 TEST_F(SyncEngineTest, CreatedFoldersTakeTheSourceFoldersAttributes) {
   link();
   SyncTree::write(host("sys\\deep\\f.txt"), "x", kBaseTime);
