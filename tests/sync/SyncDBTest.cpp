@@ -285,6 +285,26 @@ TEST_F(SyncDBTest, FailedFlushLeavesFileAndImageAsTheyWere) {
   EXPECT_EQ(hosts(again), (std::vector<std::string>{"C:\\h\\1", "C:\\h\\2"}));
 }
 
+// The platform's own replacement: nothing can be written beside the database
+// (a folder holds the name of the new file), and the old file stays whole.
+TEST_F(SyncDBTest, FlushWritesBesideTheFileAndRenames) {
+  auto db = fresh();
+  db->AddLink(link("C:\\h\\", "0:\\d\\"));
+  db->Flush();
+  EXPECT_FALSE(std::filesystem::exists(file("T") + ".new"));
+  const std::string before = bytesOf(file("T"));
+  ASSERT_EQ(before.size(), 1184u);
+
+  std::filesystem::create_directory(file("T") + ".new");
+  db->AddEntry(record("C:\\h\\1", "F:\\d\\1", 7));
+  EXPECT_THROW(db->Flush(), sync::CPDKException);
+  EXPECT_EQ(bytesOf(file("T")), before);
+
+  std::filesystem::remove(file("T") + ".new");
+  db->Flush();
+  EXPECT_EQ(bytesOf(file("T")).size(), 1184u + 1048);
+}
+
 TEST(SyncExceptionTest, MessageIsCutTo255Characters) {
   const std::string text(300, 'm');
   const sync::CPDKException e(4, text.c_str());
