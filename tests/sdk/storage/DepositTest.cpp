@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "98DepositHandler.h"
 #include "ConnectionSingleton.h"
 #include "CookieImpl.h"
 #include "DepositImpl.h"
@@ -16,6 +17,7 @@
 #include "OSKind.h"
 #include "StoreFixture.h"
 #include "TestClock.h"
+#include "TraceCapture.h"
 #include "VolumeCheck.h"
 #include "sdk/PDKSDK.h"
 
@@ -238,6 +240,27 @@ TEST_F(Firmware27ZoneTest, HasTheZoneButNotThePasswordChange) {
   EXPECT_EQ(minDummy, 0);
   ASSERT_EQ(deposit.configure(request(512 * 1024), nullptr, true), 0);
   EXPECT_EQ(deposit.changePassword(kPassword, "other", nullptr), 15);
+}
+
+// On 98 SE and ME a switch is done when the system can use the drive's root
+// again; a drive without letters can never be seen ready.
+TEST_F(RemovableZoneTest, On98SeTheRootOfTheDriveTellsItIsReady) {
+  setOSKindForTesting(pdk::kOSWin98SE);
+  CDepositImpl on98(connection, params);
+  ASSERT_EQ(on98.configure(request(1024 * 1024), nullptr, true), 0);
+  EXPECT_EQ(vendorCount(0x0043), 0);  // that system is not told
+  drive.setNotReady(3);               // the first looks at the root fail
+  EXPECT_EQ(on98.login(kPassword, &sink, true), 0);
+  EXPECT_TRUE(inSafe());
+
+  TraceCapture trace;
+  DeviceParams noLetters = params;
+  noLetters.driveMask = 0;
+  C98DepositHandler handler(connection, noLetters);
+  CDeviceHandle dev(params);
+  EXPECT_FALSE(handler._deviceIsReady(dev));
+  EXPECT_EQ(trace.count("ERROR: C98DepositHandler::_deviceIsReady - device mask 0\n"), 1u);
+  setOSKindForTesting(pdk::kOSWinNT4);
 }
 
 // The blocks as the drive receives them.
