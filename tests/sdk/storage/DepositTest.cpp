@@ -16,6 +16,7 @@
 #include "DriveFixture.h"
 #include "OSKind.h"
 #include "StoreFixture.h"
+#include "SdkEnvironment.h"
 #include "TestClock.h"
 #include "TraceCapture.h"
 #include "VolumeCheck.h"
@@ -23,19 +24,10 @@
 
 namespace {
 
-class SdkEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setOSKindForTesting(pdk::kOSWinNT4);
-    PDKSDK_init();
-    CConnectionSingleton::instance();
-  }
-  void TearDown() override {
-    PDKSDK_fini();
-    setOSKindForTesting(kOSKindNotOverridden);
-  }
-};
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new SdkEnvironment);
+// The SDK lives for the whole program (a fixed disk's re-attach needs its
+// detection), playing NT 4, whose detection needs no registry.
+const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new SdkEnvironment(pdk::kOSWinNT4));
 
 constexpr const char* kSerial = "0F3B27000042";
 constexpr const char* kPassword = "open sesame";

@@ -14,6 +14,7 @@
 #include "PDKImpl.h"
 #include "PendingArrival.h"
 #include "RecordingListener.h"
+#include "SdkEnvironment.h"
 #include "TestClock.h"
 #include "TraceCapture.h"
 #include "WMDeviceEventHandler.h"
@@ -22,22 +23,10 @@
 
 namespace {
 
-// The SDK lives for the whole program; detection rules are those of the NT
-// family without the registry check.
-class SdkEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setOSKindForTesting(pdk::kOSWinNT4);
-    PDKSDK_init();
-    // Made now, so tests that pretend to be another kind keep this transport.
-    CConnectionSingleton::instance();
-  }
-  void TearDown() override {
-    PDKSDK_fini();
-    setOSKindForTesting(kOSKindNotOverridden);
-  }
-};
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new SdkEnvironment);
+// The SDK lives for the whole program; the rules are those of the NT family
+// without the registry check.
+const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new SdkEnvironment(pdk::kOSWinNT4));
 
 DeviceParams drive(const char* serial, uint32_t mask, int status = pdk::kOk) {
   DeviceParams p;

@@ -20,6 +20,7 @@
 #include "EmulatedDrive.h"
 #include "OSKind.h"
 #include "RecordingListener.h"
+#include "SdkEnvironment.h"
 #include "ReconnectJob.h"
 #include "sdk/PDKSDK.h"
 #include "sdk/core/PDKSDK.h"
@@ -29,16 +30,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-class SdkEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    prepareDetectionPlatform();
-    PDKSDK_init();
-    CConnectionSingleton::instance();
-  }
-  void TearDown() override { PDKSDK_fini(); }
-};
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new SdkEnvironment);
+const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new SdkEnvironment(prepareDetectionPlatform));
 
 constexpr auto kHearingLimit = 10s;
 
