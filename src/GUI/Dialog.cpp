@@ -61,7 +61,8 @@ bool CDialog::Create() {
   HWND window = CreateDialogParamA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(templateId_),
                                    parent_, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   if (window == nullptr) {
-    TraceError(__FILE__, __LINE__, "dialog template " + std::to_string(templateId_) + " not created");
+    TraceError(__FILE__, __LINE__,
+               "dialog template " + std::to_string(templateId_) + " not created");
     return false;
   }
   return true;

@@ -19,7 +19,8 @@ void Put(HDC dc, HDC scratch, HBITMAP bitmap, int x, int width, int height) {
   if (size.cx == 0 || width <= 0) return;
   HGDIOBJ old = SelectObject(scratch, bitmap);
   SetStretchBltMode(dc, COLORONCOLOR);
-  StretchBlt(dc, x, 0, width, height, scratch, 0, 0, std::min<int>(width, size.cx), size.cy, SRCCOPY);
+  StretchBlt(dc, x, 0, width, height, scratch, 0, 0, std::min<int>(width, size.cx), size.cy,
+             SRCCOPY);
   SelectObject(scratch, old);
 }
 
@@ -207,10 +208,19 @@ LRESULT CGUIButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (over) {
         HWND parent = GetParent(hwnd_);
         const int id = GetDlgCtrlID(hwnd_);
-        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(hwnd_));
+        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(hwnd_));
       }
       return 0;
     }
+    case WM_KEYUP:
+      // The space bar clicks through the system's own button code; the check
+      // state is ours to keep, so it changes here, before that click.
+      if (wParam == VK_SPACE && IsPressed()) {
+        if (kind_ == kCheck) checked_ = !checked_;
+        if (kind_ == kRadio) checked_ = true;
+      }
+      return Default(message, wParam, lParam);
     case WM_CAPTURECHANGED:
       if (captured_) {
         captured_ = false;
@@ -256,7 +266,8 @@ int CGUIButton::PaintImage(HDC dc, const RECT& r, int state) {
     const int rw = BitmapSize(p.right).cx;
     const int mw = BitmapSize(p.middle).cx;
     if (mw > 0) {
-      for (int x = lw; x < width - rw; x += mw) Put(dc, scratch, p.middle, x, std::min(mw, width - rw - x), height);
+      for (int x = lw; x < width - rw; x += mw)
+        Put(dc, scratch, p.middle, x, std::min(mw, width - rw - x), height);
     }
     Put(dc, scratch, p.left, 0, std::min(lw, width), height);
     Put(dc, scratch, p.right, width - rw, rw, height);
@@ -310,7 +321,8 @@ void CGUIButton::Draw(const DRAWITEMSTRUCT& item) {
   } else {
     lastDrawn_ = -1;
     RECT face{0, 0, width, height};
-    DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | ((pressed || checked_) ? DFCS_PUSHED : 0));
+    DrawFrameControl(dc, &face, DFC_BUTTON,
+                     DFCS_BUTTONPUSH | ((pressed || checked_) ? DFCS_PUSHED : 0));
   }
 
   const std::string text = GetWindowText();

@@ -41,7 +41,10 @@ class CGUIButton : public CWnd {
   bool IsPressed() const;
   bool GetCheck() const { return checked_; }
   void SetCheck(bool checked);
-  bool HasImage(State state) const { return images_[state].left != nullptr || images_[state].middle != nullptr || images_[state].right != nullptr; }
+  bool HasImage(State state) const {
+    return images_[state].left != nullptr || images_[state].middle != nullptr ||
+           images_[state].right != nullptr;
+  }
   // The image the last drawing used (or -1 for the plain fallback face).
   int LastDrawnState() const { return lastDrawn_; }
 

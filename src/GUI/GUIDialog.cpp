@@ -125,15 +125,16 @@ bool CGUIDialog::IsTransparent(COLORREF pixel, COLORREF key, int tolerance) {
 
 bool CGUIDialog::SetSkin(UINT pictureId) {
   skinActive_ = skin_.Load(CApplication::ResourceHandle(), pictureId, "GIF");
-  if (!skinActive_) TraceError(__FILE__, __LINE__, "skin " + std::to_string(pictureId) + " not loaded");
+  if (!skinActive_)
+    TraceError(__FILE__, __LINE__, "skin " + std::to_string(pictureId) + " not loaded");
   return skinActive_;
 }
 
 bool CGUIDialog::SetShape(UINT bitmapId) {
   if (hwnd_ == nullptr) return false;
-  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(CApplication::ResourceHandle(),
-                                                   MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0,
-                                                   LR_CREATEDIBSECTION));
+  HBITMAP bitmap =
+      static_cast<HBITMAP>(LoadImageA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(bitmapId),
+                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   if (bitmap == nullptr) return false;
   HRGN region = RegionFromBitmap(bitmap);
   DeleteObject(bitmap);

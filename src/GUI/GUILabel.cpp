@@ -13,8 +13,9 @@ void FillGradient(HDC dc, const RECT& r, COLORREF first, COLORREF second) {
   // Vertical bands from left to right; one band per pixel column keeps it smooth.
   for (int x = 0; x < width; ++x) {
     auto mix = [&](int a, int b) { return a + (b - a) * x / std::max(1, width - 1); };
-    COLORREF c = RGB(mix(GetRValue(first), GetRValue(second)), mix(GetGValue(first), GetGValue(second)),
-                     mix(GetBValue(first), GetBValue(second)));
+    COLORREF c =
+        RGB(mix(GetRValue(first), GetRValue(second)), mix(GetGValue(first), GetGValue(second)),
+            mix(GetBValue(first), GetBValue(second)));
     HBRUSH brush = CreateSolidBrush(c);
     RECT band{r.left + x, r.top, r.left + x + 1, r.bottom};
     FillRect(dc, &band, brush);

@@ -12,8 +12,8 @@ const COLORREF kText = RGB(48, 48, 48);
 }  // namespace
 
 CNotificationPopup::CNotificationPopup(const std::string& text, UINT templateId, UINT skinId,
-                                       UINT textId, UINT pictureId, UINT timeout,
-                                       UINT stepInterval, HWND parent)
+                                       UINT textId, UINT pictureId, UINT timeout, UINT stepInterval,
+                                       HWND parent)
     : CGUIDialog(templateId, parent),
       text_(text),
       skinId_(skinId),

@@ -2,9 +2,9 @@
 // picture decoder from an in-memory stream; knows its size and paints itself.
 #pragma once
 
-#include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
+#include <windows.h>
 
 class CPicture {
  public:

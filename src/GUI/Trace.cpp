@@ -2,11 +2,6 @@
 
 #include <windows.h>
 
-void TraceLine(const char* file, int line, const std::string& text) {
-  OutputDebugStringA(
-      (std::string(file) + "(" + std::to_string(line) + ") : " + text + " \n").c_str());
-}
-
 void TraceError(const char* file, int line, const std::string& text) {
   OutputDebugStringA(
       (std::string(file) + "(" + std::to_string(line) + ") : ERROR " + text + "\n").c_str());
@@ -14,5 +9,6 @@ void TraceError(const char* file, int line, const std::string& text) {
 
 void TraceException(const char* file, int line, const char* what) {
   std::string text = what == nullptr ? "CException" : std::string("Exception ") + what;
-  OutputDebugStringA((std::string(file) + "(" + std::to_string(line) + ") : " + text + "\r\n").c_str());
+  OutputDebugStringA(
+      (std::string(file) + "(" + std::to_string(line) + ") : " + text + "\r\n").c_str());
 }

@@ -1,10 +1,9 @@
 // Trace lines of the application, to the debugger output only: the source
-// path, "(", the line, ") : ", the text, a space and a line end.
+// path, "(", the line, ") : " and the text.
 #pragma once
 
 #include <string>
 
-void TraceLine(const char* file, int line, const std::string& text);
 // The text of an error line: "ERROR " and the text, ended by "\n".
 void TraceError(const char* file, int line, const std::string& text);
 // What a catch block writes: "Exception " with the reason, or "CException"

@@ -83,7 +83,9 @@ class ScreenDialog : public CGUIDialog {
     span_.SetText("     &Play");
     EnableWindow(GetDlgItem(IDC_TEST_LEFT), FALSE);
     plain_.Attach(hwnd_, IDC_TEST_PLAIN);
-    const char* items[] = {"English", "Deutsch", "Fran\xe7" "ais"};
+    const char* items[] = {"English", "Deutsch",
+                           "Fran\xe7"
+                           "ais"};
     for (const char* item : items) {
       SendMessageA(GetDlgItem(IDC_TEST_COMBO), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     }

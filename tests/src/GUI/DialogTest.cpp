@@ -128,7 +128,8 @@ TEST(Dialog, ExceptionInAHandlerStaysInsideTheDialog) {
   ASSERT_DISPLAY(dialog.Create() ? dialog.GetSafeHwnd() : nullptr);
   dialog.throwOnCommand = true;
   SendMessageA(dialog.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_TEST_LEFT, BN_CLICKED), 0);
-  EXPECT_EQ(dialog.commands.size(), 1u);
+  const std::vector<std::pair<UINT, UINT>> want{{IDC_TEST_LEFT, BN_CLICKED}};
+  EXPECT_EQ(dialog.commands, want);
   EXPECT_TRUE(dialog.IsWindow());
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 #include "GUI/GUIButton.h"
 #include "GuiTestSupport.h"
@@ -121,8 +122,7 @@ TEST_F(GUIButtonWindow, PressedLookFollowsTheCapturedMouse) {
   SendMessageA(button, WM_LBUTTONUP, 0, inside);
   EXPECT_FALSE(push_.IsPressed());
   EXPECT_NE(GetCapture(), button);
-  ASSERT_EQ(dialog_->commands.size(), 1u);
-  EXPECT_EQ(dialog_->commands[0], UINT(IDC_TEST_RIGHT));
+  EXPECT_EQ(dialog_->commands, std::vector<UINT>{IDC_TEST_RIGHT});
 }
 
 TEST_F(GUIButtonWindow, ReleaseOutsideNeitherClicksNorToggles) {
@@ -153,7 +153,8 @@ TEST_F(GUIButtonWindow, CheckKindTogglesAndRadioKindSets) {
     CGUIButton* button;
     bool afterFirst, afterSecond;
   };
-  for (Case c : {Case{&check_, true, false}, Case{&radio_, true, true}, Case{&push_, false, false}}) {
+  for (Case c :
+       {Case{&check_, true, false}, Case{&radio_, true, true}, Case{&push_, false, false}}) {
     HWND h = c.button->GetSafeHwnd();
     SendMessageA(h, BM_CLICK, 0, 0);
     EXPECT_EQ(c.button->GetCheck(), c.afterFirst);
@@ -161,7 +162,9 @@ TEST_F(GUIButtonWindow, CheckKindTogglesAndRadioKindSets) {
     SendMessageA(h, BM_CLICK, 0, 0);
     EXPECT_EQ(c.button->GetCheck(), c.afterSecond);
   }
-  EXPECT_EQ(dialog_->commands.size(), 6u);
+  const std::vector<UINT> clicks{IDC_TEST_CHECK, IDC_TEST_CHECK, IDC_TEST_RADIO,
+                                 IDC_TEST_RADIO, IDC_TEST_RIGHT, IDC_TEST_RIGHT};
+  EXPECT_EQ(dialog_->commands, clicks);
 }
 
 TEST_F(GUIButtonWindow, CheckedBoxDrawsThePressedImageBesideItsText) {
@@ -180,6 +183,25 @@ TEST_F(GUIButtonWindow, FocusedOrDefaultButtonDrawsTheFocusedImage) {
   EXPECT_EQ(Drawn(push_), CGUIButton::kFocused);
   SendMessageA(dialog_->GetSafeHwnd(), DM_SETDEFID, IDC_TEST_PLAIN, 0);
   EXPECT_EQ(Drawn(push_), CGUIButton::kNormal);
+}
+
+TEST_F(GUIButtonWindow, SpaceBarTogglesTheCheckBox) {
+  HWND button = check_.GetSafeHwnd();
+  SetFocus(button);
+  SendMessageA(button, WM_KEYDOWN, VK_SPACE, 0);
+  SendMessageA(button, WM_KEYUP, VK_SPACE, 0);
+  EXPECT_TRUE(check_.GetCheck());
+  EXPECT_EQ(dialog_->commands, std::vector<UINT>{IDC_TEST_CHECK});
+}
+
+// The mask lets the skin show through the rounded corners; inside them the
+// button's own border is drawn.
+TEST_F(GUIButtonWindow, MaskLetsTheSkinThroughTheCorners) {
+  ASSERT_EQ(Drawn(push_), CGUIButton::kNormal);
+  HDC dc = GetDC(push_.GetSafeHwnd());
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(244, 244, 244));
+  EXPECT_EQ(GetPixel(dc, 0, 12), RGB(96, 96, 96));
+  ReleaseDC(push_.GetSafeHwnd(), dc);
 }
 
 TEST_F(GUIButtonWindow, ButtonWithoutImagesFallsBackToAPlainFace) {

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 
 #include "GUI/GUIDialog.h"
+#include "GUI/GUILabel.h"
 #include "GuiTestSupport.h"
 
 namespace {
@@ -58,9 +60,8 @@ TEST_F(GUIDialogLayout, ClientAreaTakesTheSizeOfTheSkin) {
 }
 
 TEST_F(GUIDialogLayout, MissingSkinKeepsTheTemplateSizeAndStillLaysOut) {
-  Open(4242, [](TestDialog& d) {
-    d.SetControlInfo(IDC_TEST_FIXED, "IDC_TEST_FIXED", 30, 46, 20, 180);
-  });
+  Open(4242,
+       [](TestDialog& d) { d.SetControlInfo(IDC_TEST_FIXED, "IDC_TEST_FIXED", 30, 46, 20, 180); });
   EXPECT_FALSE(dialog_->SkinActive());
   RECT window{};
   GetWindowRect(dialog_->GetSafeHwnd(), &window);
@@ -210,8 +211,8 @@ TEST_F(GUIDialogLayout, DumpWritesEveryPlacedControlAsASourceLine) {
   std::ostringstream want;
   // One line per control with a window, in the order of the ids.
   want << "//{{AFX\n"
-       << "SetResizableControlInfo(IDC_TEST_SPAN, \"IDC_TEST_SPAN\", 100, 124, 310, "
-       << 310 + span << ", true);\n"
+       << "SetResizableControlInfo(IDC_TEST_SPAN, \"IDC_TEST_SPAN\", 100, 124, 310, " << 310 + span
+       << ", true);\n"
        << "SetResizableControlInfo(IDC_TEST_WIDE, \"IDC_TEST_WIDE\", 60, 84, " << 200 - wide
        << ", 200, false);\n"
        << "SetControlInfo(IDC_TEST_FIXED, \"IDC_TEST_FIXED\", 30, 46, 20, 180);\n"
@@ -229,9 +230,8 @@ TEST_F(GUIDialogLayout, DumpWritesEveryPlacedControlAsASourceLine) {
 }
 
 TEST_F(GUIDialogLayout, DumpIntoAnUnwritablePlaceReportsFailure) {
-  Open(IDG_TEST_SKIN, [](TestDialog& d) {
-    d.SetControlInfo(IDC_TEST_FIXED, "IDC_TEST_FIXED", 30, 46, 20, 180);
-  });
+  Open(IDG_TEST_SKIN,
+       [](TestDialog& d) { d.SetControlInfo(IDC_TEST_FIXED, "IDC_TEST_FIXED", 30, 46, 20, 180); });
   dialog_->SetListingFile("Z:\\no\\such\\folder\\control.out");
   EXPECT_FALSE(dialog_->DumpControlInfo());
 }
@@ -288,6 +288,88 @@ TEST(GUIDialogShape, MissingShapeBitmapLeavesTheWindowWhole) {
   HRGN region = CreateRectRgn(0, 0, 0, 0);
   EXPECT_EQ(GetWindowRgn(dialog.GetSafeHwnd(), region), ERROR);
   DeleteObject(region);
+}
+
+}  // namespace
+
+namespace {
+
+using guitest::TestDialog;
+
+// Records the caption drag the dialog posts itself, and keeps the system's
+// move loop out of the test.
+class CaptionDialog : public TestDialog {
+ public:
+  using TestDialog::TestDialog;
+  std::vector<std::pair<WPARAM, LPARAM>> drags;
+
+ protected:
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (message == WM_NCLBUTTONDOWN) {
+      drags.emplace_back(wParam, lParam);
+      result = 0;
+      return true;
+    }
+    return TestDialog::OnMessage(message, wParam, lParam, result);
+  }
+};
+
+COLORREF PrintedPixel(HWND window, int x, int y) {
+  RECT r{};
+  GetClientRect(window, &r);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  COLORREF c = GetPixel(dc, x, y);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return c;
+}
+
+TEST(GUIDialogConventions, CaptionBarIsARedToGreyGradientThatMovesTheWindow) {
+  CGUILabel caption;
+  CaptionDialog dialog(IDG_TEST_SKIN, [&](TestDialog& d) {
+    d.SetControlInfo(IDC_TEST_CAPTION, "IDC_CAPTION_CTL", 1, 18, 1, 296);
+    d.SetupCaptionBar(caption, IDC_TEST_CAPTION, "Login Privacy Zone");
+  });
+  ASSERT_DISPLAY(dialog.Create() ? dialog.GetSafeHwnd() : nullptr);
+  EXPECT_EQ(caption.GetWindowText(), " Login Privacy Zone");
+  EXPECT_TRUE(caption.Bold());
+  EXPECT_EQ(caption.TextColor(), RGB(255, 255, 255));
+  EXPECT_EQ(caption.FontHeight(), 36);
+  // The text starts after a space: the left end and the right end show the
+  // two colours of the gradient.
+  EXPECT_EQ(PrintedPixel(caption.GetSafeHwnd(), 0, 0), RGB(207, 34, 34));
+  EXPECT_EQ(PrintedPixel(caption.GetSafeHwnd(), 294, 16), RGB(192, 192, 192));
+
+  HWND window = dialog.GetSafeHwnd();
+  SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 10));
+  SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 100));
+  guitest::Pump(100);
+  ASSERT_EQ(dialog.drags.size(), 1u);
+  POINT at{150, 10};
+  ClientToScreen(window, &at);
+  EXPECT_EQ(dialog.drags[0].first, WPARAM(HTCAPTION));
+  EXPECT_EQ(dialog.drags[0].second, MAKELPARAM(at.x, at.y));
+}
+
+TEST(GUIDialogConventions, CentresOverAnotherWindow) {
+  TestDialog over(IDG_TEST_SKIN, nullptr);
+  TestDialog dialog(4248, nullptr);
+  ASSERT_DISPLAY(over.Create() ? over.GetSafeHwnd() : nullptr);
+  ASSERT_TRUE(dialog.Create());
+  SetWindowPos(over.GetSafeHwnd(), nullptr, 200, 150, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  dialog.CenterWindow(over.GetSafeHwnd());
+  RECT a{}, b{};
+  GetWindowRect(over.GetSafeHwnd(), &a);
+  GetWindowRect(dialog.GetSafeHwnd(), &b);
+  EXPECT_LE(std::abs((a.left + a.right) - (b.left + b.right)), 1);
+  EXPECT_LE(std::abs((a.top + a.bottom) - (b.top + b.bottom)), 1);
 }
 
 }  // namespace

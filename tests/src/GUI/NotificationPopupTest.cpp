@@ -108,7 +108,8 @@ TEST_F(NotificationPopupTest, PopupGrowsFromTheCornerNextToTheTaskbar) {
     EXPECT_TRUE(EqualRect(&popup->WorkArea(), &work));
     EXPECT_EQ(popup->ShownHeight(), 0);
     EXPECT_FALSE(IsWindowVisible(window));
-    for (int i = 0; i < 3; ++i) SendMessageA(window, WM_TIMER, CNotificationPopup::kSlideInTimer, 0);
+    for (int i = 0; i < 3; ++i)
+      SendMessageA(window, WM_TIMER, CNotificationPopup::kSlideInTimer, 0);
     const int full = popup->FullWidth();
     RECT want{};
     switch (c.edge) {
@@ -181,8 +182,8 @@ TEST_F(NotificationPopupTest, SlideInGrowsByFivePixelsAndEndsAtTheFirstStepBeyon
 
 TEST_F(NotificationPopupTest, FullHeightNotAMultipleOfFiveEndsAtTheFirstStepBeyond) {
   // Without its skin the popup keeps the template's size.
-  auto made = CNotificationPopup::Create("odd", IDD_NOTIFY_POPUP, 4245, IDC_NOTIFY_TEXT, 0,
-                                         kNever, kNever, nullptr);
+  auto made = CNotificationPopup::Create("odd", IDD_NOTIFY_POPUP, 4245, IDC_NOTIFY_TEXT, 0, kNever,
+                                         kNever, nullptr);
   HWND window = CNotificationPopup::Show(std::move(made));
   ASSERT_DISPLAY(window);
   shown_.push_back(window);
