@@ -13,6 +13,8 @@
 #define IDD_GUI_MESSAGE_BOX 511
 #define IDD_GUI_MESSAGE_BOX_CHECK 513
 #define IDD_DEPOSIT_LOGIN_DIALOG 514
+// The write-protection dialog is never shown and carries the same number.
+#define IDD_WRITE_PROTECTION_DIALOG 514
 #define IDD_NOTIFY_POPUP 515
 #define IDD_SYNC_SETTINGS_DIALOG 516
 #define IDD_SYNC_DIALOG 517
