@@ -1,0 +1,144 @@
+// Resource ids of the control panel: dialog templates, skins (GIF pictures),
+// bitmaps, icons, sounds and menus, plus the control ids the toolkit itself
+// relies on. Plain #defines, because windres reads this file too.
+#pragma once
+
+// Dialog templates.
+#define IDD_KESTOVA_DIALOG 500
+#define IDD_SPLASH_DIALOG 501
+#define IDD_PLUNDA_VIEW_DIALOG 504
+#define IDD_PLUNDA_MANAGER_VIEW_DIALOG 505
+#define IDD_ABOUT_DIALOG 506
+#define IDD_PLUNDA_PREFERENCES_DIALOG 510
+#define IDD_GUI_MESSAGE_BOX 511
+#define IDD_GUI_MESSAGE_BOX_CHECK 513
+#define IDD_DEPOSIT_LOGIN_DIALOG 514
+// The write-protection dialog is never shown and carries the same number.
+#define IDD_WRITE_PROTECTION_DIALOG 514
+#define IDD_NOTIFY_POPUP 515
+#define IDD_SYNC_SETTINGS_DIALOG 516
+#define IDD_SYNC_DIALOG 517
+
+// Window shapes (bitmaps; pure white is cut away).
+#define IDB_PLUNDA_VIEW_SHAPE 200
+#define IDB_ABOUT_SHAPE 219
+#define IDB_PREFERENCES_SHAPE 220
+#define IDB_INSTALL_WIZARD_SHAPE 222
+
+// Picture buttons of the drive view (normal, pressed, focused, disabled per button).
+#define IDB_SELECT_PRESSED 201
+#define IDB_SELECT_FOCUSED 202
+#define IDB_SELECT_NORMAL 203
+#define IDB_TOOLS_PRESSED 204
+#define IDB_TOOLS_FOCUSED 205
+#define IDB_TOOLS_NORMAL 206
+#define IDB_EJECT_PRESSED 207
+#define IDB_EJECT_FOCUSED 208
+#define IDB_EJECT_NORMAL 209
+#define IDB_EJECT_DISABLED 210
+#define IDB_SELECT_DISABLED 211
+#define IDB_TOOLS_DISABLED 212
+#define IDB_HIDE_NORMAL 214
+#define IDB_HIDE_DISABLED 215
+#define IDB_HIDE_FOCUSED 216
+#define IDB_HIDE_PRESSED 217
+#define IDB_PLUNDA_LOGO 218
+
+// Small close button of the caption bar: normal, disabled, pressed, mouse over.
+#define IDB_CLOSE_NORMAL 223
+#define IDB_CLOSE_DISABLED 224
+#define IDB_CLOSE_PRESSED 225
+#define IDB_CLOSE_OVER 226
+
+// Skinned check box (40 x 20): normal, disabled, pressed or checked, mouse over.
+#define IDB_CHECK_NORMAL 227
+#define IDB_CHECK_DISABLED 228
+#define IDB_CHECK_CHECKED 229
+#define IDB_CHECK_OVER 230
+
+// Standard push button, three pieces per state (left, middle, right).
+#define IDB_BUTTON_LEFT_NORMAL 231
+#define IDB_BUTTON_LEFT_DISABLED 232
+#define IDB_BUTTON_LEFT_PRESSED 233
+#define IDB_BUTTON_LEFT_OVER 234
+#define IDB_BUTTON_LEFT_FOCUSED 235
+#define IDB_BUTTON_MIDDLE_NORMAL 236
+#define IDB_BUTTON_MIDDLE_DISABLED 237
+#define IDB_BUTTON_MIDDLE_PRESSED 238
+#define IDB_BUTTON_MIDDLE_OVER 239
+#define IDB_BUTTON_MIDDLE_FOCUSED 240
+#define IDB_BUTTON_RIGHT_NORMAL 241
+#define IDB_BUTTON_RIGHT_DISABLED 242
+#define IDB_BUTTON_RIGHT_PRESSED 243
+#define IDB_BUTTON_RIGHT_OVER 244
+#define IDB_BUTTON_RIGHT_FOCUSED 245
+// Left pieces of the play button (a play mark in the cap); the standard
+// middle and right pieces complete it.
+#define IDB_PLAY_LEFT_NORMAL 246
+#define IDB_PLAY_LEFT_DISABLED 247
+#define IDB_PLAY_LEFT_PRESSED 248
+#define IDB_PLAY_LEFT_OVER 249
+// Masks of the standard button: black is button, white lets the skin through.
+#define IDB_BUTTON_MASK_RIGHT 250
+#define IDB_BUTTON_MASK_MIDDLE 251
+#define IDB_BUTTON_MASK_LEFT 252
+
+// Skins and pictures (resources of type "GIF").
+#define IDG_DO_NOT_SHOW_PICTURE 300
+#define IDG_NOTIFY_SKIN 301
+#define IDG_NOTIFY_INSERTED 302
+#define IDG_NOTIFY_REMOVED 303
+#define IDG_MESSAGE_SKIN 306
+#define IDG_PLUNDA_VIEW_SKIN 307
+#define IDG_ERROR_PICTURE 308
+#define IDG_WARNING_PICTURE 310
+#define IDG_PREFERENCES_SKIN 311
+#define IDG_INSTALL_WIZARD_SKIN 313
+#define IDG_ABOUT_SKIN 314
+#define IDG_PRODUCT_LOGO 317
+#define IDG_PLUNDA_PREFERENCES_SKIN 318
+#define IDG_SYNC_SKIN 320
+#define IDG_SYNC_SETTINGS_SKIN 321
+
+// Icons.
+#define IDI_APPLICATION_ICON 360
+#define IDI_TRAY_ICON 362
+#define IDI_MENU_EXIT 363
+#define IDI_MENU_PREFERENCES 364
+#define IDI_MENU_ABOUT 365
+#define IDI_MENU_HELP 366
+#define IDI_DRIVE_DEFAULT 367
+#define IDI_PRIVACY_LOGGED_OUT 368
+#define IDI_PRIVACY_LOGGED_IN 369
+#define IDI_TOOL_FOLDER 370
+#define IDI_SOUND 371
+#define IDI_DRIVE_1 372  // 372 to 381: the ten built-in drive icons
+#define IDI_DRIVE_10 381
+#define IDI_WRITABLE 382
+#define IDI_WRITE_PROTECTED 383
+#define IDI_SYNC_ACTION_3 385
+#define IDI_SYNC_ACTION_2 386
+#define IDI_SYNC_ACTION_1 388
+#define IDI_SYNC_ACTION_0 389
+#define IDI_SYNC_ACTION_6 390
+#define IDI_CAPACITY 391
+#define IDI_MENU_WRITE_PROTECTION 392
+#define IDI_MENU_PRIVACY 393
+#define IDI_SYNC_ACTION_5 394
+#define IDI_SYNC_ACTION_4 395
+
+// Sounds (resources of type "WAVE").
+#define IDW_INSERTED 400
+#define IDW_REMOVED 401
+#define IDW_SOUND_1 402  // 402 to 411: the ten built-in insertion sounds
+#define IDW_SOUND_10 411
+
+// Menus.
+#define IDR_DRIVE_MENU 431
+#define IDR_CONTEXT_MENU 432
+#define IDR_TRAY_MENU 433
+
+// Controls the toolkit knows by id.
+#define IDC_CAPTION_CTL 1072
+#define IDC_CLOSE_BUTTON 1073
+#define IDC_NOTIFY_TEXT 1098

@@ -1,0 +1,23 @@
+// Ids of the GUI tests' own resources and controls.
+#pragma once
+
+#define IDG_TEST_SKIN 9100
+#define IDB_TEST_SHAPE 9200
+#define IDB_TEST_CUTS 9201
+
+#define IDD_TEST_LAYOUT 9000
+#define IDC_TEST_CAPTION 1072
+#define IDC_TEST_CLOSE 1073
+#define IDC_TEST_LEFT 9001
+#define IDC_TEST_MIDDLE 9002
+#define IDC_TEST_RIGHT 9003
+#define IDC_TEST_SPAN 9004
+#define IDC_TEST_WIDE 9005
+#define IDC_TEST_NARROW 9006
+#define IDC_TEST_FIXED 9007
+#define IDC_TEST_CHECK 9008
+#define IDC_TEST_RADIO 9009
+#define IDC_TEST_COMBO 9010
+#define IDC_TEST_STRETCH 9011
+#define IDC_TEST_PLAIN 9012
+#define IDC_TEST_MISSING 9999

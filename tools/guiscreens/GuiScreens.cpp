@@ -1,0 +1,209 @@
+// Puts the toolkit's windows into the states the screenshots show: the GUI
+// tests' layout dialog, and the notification popup in each phase. Called by
+// tools/guiscreens/take-screens, which waits for the ready file, takes the
+// picture and then creates the done file that ends this program.
+//
+//   tovik_gui_screens <scene> <ready file> <done file>
+//   scenes: dialog, popup-in, popup-full, popup-out, popup-left, popup-top
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "GUI/Application.h"
+#include "GUI/GUIButton.h"
+#include "GUI/GUIDialog.h"
+#include "GUI/GUILabel.h"
+#include "GUI/NotificationPopup.h"
+#include "GuiTestIds.h"
+#include "resource.h"
+
+namespace {
+
+const UINT kNever = 0x7FFFFFFF;
+
+// The layout test dialog, dressed as every skinned dialog will be.
+class ScreenDialog : public CGUIDialog {
+ public:
+  ScreenDialog() : CGUIDialog(IDD_TEST_LAYOUT) {}
+
+ protected:
+  BOOL OnInitDialog() override {
+    CGUIDialog::OnInitDialog();
+    SetSkin(IDG_TEST_SKIN);
+    SetControlInfo(IDC_TEST_CAPTION, "IDC_TEST_CAPTION", 1, 19, 1, 359);
+    SetControlInfo(IDC_TEST_CLOSE, "IDC_TEST_CLOSE", 3, 16, 342, 355);
+    SetControlInfo(IDC_TEST_FIXED, "IDC_TEST_FIXED", 36, 52, 20, 340);
+    SetControlInfo(IDC_TEST_STRETCH, "IDC_TEST_STRETCH", 60, 76, 20, 100);
+    SetAnchor(IDC_TEST_STRETCH, 0x0011, 20);
+    SetControlInfo(IDC_TEST_CHECK, "IDC_TEST_CHECK", 90, 110, 20, 300);
+    SetControlInfo(IDC_TEST_COMBO, "IDC_TEST_COMBO", 120, 200, 20, 160);
+    SetResizableControlInfo(IDC_TEST_SPAN, "IDC_TEST_SPAN", 150, 174, 20, 30, true);
+    SetResizableControlInfo(IDC_TEST_PLAIN, "IDC_TEST_PLAIN", 150, 174, 100, 340, false);
+    SetResizableControlInfo(IDC_TEST_LEFT, "IDC_TEST_LEFT", 0, 24, 0, 10, true);
+    SetResizableControlInfo(IDC_TEST_MIDDLE, "IDC_TEST_MIDDLE", 0, 24, 0, 10, true);
+    SetResizableControlInfo(IDC_TEST_RIGHT, "IDC_TEST_RIGHT", 0, 24, 0, 10, true);
+    SetAnchor(IDC_TEST_RIGHT, 0x1010, 12);
+    SetLeftNeighbour(IDC_TEST_MIDDLE, IDC_TEST_RIGHT, 8);
+    SetLeftNeighbour(IDC_TEST_LEFT, IDC_TEST_MIDDLE, 8);
+    SetShape(IDB_TEST_SHAPE);
+    ShowWindow(GetDlgItem(IDC_TEST_RADIO), SW_HIDE);
+    ShowWindow(GetDlgItem(IDC_TEST_WIDE), SW_HIDE);
+    ShowWindow(GetDlgItem(IDC_TEST_NARROW), SW_HIDE);
+
+    SetupCaptionBar(caption_, IDC_TEST_CAPTION, "Layout test dialog");
+    for (CGUILabel* label : {&fixed_, &stretch_}) label->SetBackgroundColor(RGB(244, 244, 244));
+    fixed_.SubclassDlgItem(IDC_TEST_FIXED, hwnd_);
+    stretch_.SubclassDlgItem(IDC_TEST_STRETCH, hwnd_);
+    stretch_.SetGradientBackground(RGB(244, 244, 244), RGB(214, 180, 180), true);
+    close_.Attach(hwnd_, IDC_TEST_CLOSE);
+    close_.SetWindowText("");
+    close_.SetBitmaps(CGUIButton::kNormal, IDB_CLOSE_NORMAL, 0, 0);
+    close_.SetBitmaps(CGUIButton::kDisabled, IDB_CLOSE_DISABLED, 0, 0);
+    close_.SetBitmaps(CGUIButton::kPressed, IDB_CLOSE_PRESSED, 0, 0);
+    close_.SetBitmaps(CGUIButton::kOver, IDB_CLOSE_OVER, 0, 0);
+    check_.Attach(hwnd_, IDC_TEST_CHECK);
+    check_.SetText("Don't show this message next time.");
+    check_.SetTextAlignment(0);
+    check_.SetBitmaps(CGUIButton::kNormal, IDB_CHECK_NORMAL, 0, 0);
+    check_.SetBitmaps(CGUIButton::kDisabled, IDB_CHECK_DISABLED, 0, 0);
+    check_.SetBitmaps(CGUIButton::kPressed, IDB_CHECK_CHECKED, 0, 0);
+    check_.SetBitmaps(CGUIButton::kOver, IDB_CHECK_OVER, 0, 0);
+    check_.SetCheck(true);
+    for (CGUIButton* b : {&left_, &middle_, &right_, &span_}) {
+      b->Attach(hwnd_, UINT(b == &left_     ? IDC_TEST_LEFT
+                            : b == &middle_ ? IDC_TEST_MIDDLE
+                            : b == &right_  ? IDC_TEST_RIGHT
+                                            : IDC_TEST_SPAN));
+      b->SetStandardBitmaps();
+    }
+    span_.SetBitmaps(CGUIButton::kNormal, IDB_PLAY_LEFT_NORMAL, IDB_BUTTON_MIDDLE_NORMAL,
+                     IDB_BUTTON_RIGHT_NORMAL);
+    span_.SetText("     &Play");
+    EnableWindow(GetDlgItem(IDC_TEST_LEFT), FALSE);
+    plain_.Attach(hwnd_, IDC_TEST_PLAIN);
+    const char* items[] = {"English", "Deutsch",
+                           "Fran\xe7"
+                           "ais"};
+    for (const char* item : items) {
+      SendMessageA(GetDlgItem(IDC_TEST_COMBO), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    SendMessageA(GetDlgItem(IDC_TEST_COMBO), CB_SETCURSEL, 0, 0);
+    ApplySkinAndLayout();
+    CenterWindow();
+    return TRUE;
+  }
+
+ public:
+  CGUIButton& Middle() { return middle_; }
+  CGUIButton& Right() { return right_; }
+
+ private:
+  CGUILabel caption_, fixed_, stretch_;
+  CGUIButton close_, check_, left_, middle_, right_, span_, plain_;
+};
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Runs messages until the done file appears (or two minutes pass).
+void WaitFor(const std::string& done) {
+  const DWORD start = GetTickCount();
+  while (!FileExists(done) && GetTickCount() - start < 120000) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (CDialog::PreTranslateMessage(msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+}
+
+void Step(HWND popup, UINT_PTR timer, int times) {
+  for (int i = 0; i < times; ++i) SendMessageA(popup, WM_TIMER, timer, 0);
+}
+
+class ScreensApp : public CApplication {
+ public:
+  ScreensApp(std::string scene, std::string ready, std::string done)
+      : scene_(std::move(scene)), ready_(std::move(ready)), done_(std::move(done)) {}
+  bool ok = false;
+
+ protected:
+  bool InitInstance() override {
+    RECT saved{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &saved, 0);
+    ScreenDialog dialog;
+    HWND popup = nullptr;
+    if (scene_ == "dialog") {
+      if (!dialog.Create()) return false;
+      ShowWindow(dialog.GetSafeHwnd(), SW_SHOW);
+      // The mouse over the middle button, the focus on the right one.
+      SetFocus(dialog.Right().GetSafeHwnd());
+      RECT r{};
+      GetWindowRect(dialog.Middle().GetSafeHwnd(), &r);
+      SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+      SendMessageA(dialog.Middle().GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    } else {
+      const int sw = GetSystemMetrics(SM_CXSCREEN);
+      const int sh = GetSystemMetrics(SM_CYSCREEN);
+      RECT work{0, 0, sw, sh - 30};  // a taskbar at the bottom
+      if (scene_ == "popup-left") work = RECT{60, 0, sw, sh};
+      if (scene_ == "popup-top") work = RECT{0, 30, sw, sh};
+      SystemParametersInfoA(SPI_SETWORKAREA, 0, &work, 0);
+      // A grey stand-in for the taskbar where the work area ends.
+      RECT bar{0, work.bottom, sw, sh};
+      if (scene_ == "popup-left") bar = RECT{0, 0, work.left, sh};
+      if (scene_ == "popup-top") bar = RECT{0, 0, sw, work.top};
+      taskbar_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "taskbar",
+                                 WS_POPUP | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, bar.left,
+                                 bar.top, bar.right - bar.left, bar.bottom - bar.top, nullptr,
+                                 nullptr, Instance(), nullptr);
+      const bool removed = scene_ == "popup-out";
+      auto made = CNotificationPopup::Create(
+          removed ? "The Tovik Drive can now be safely removed" : "New Tovik Drive Arrived",
+          IDD_NOTIFY_POPUP, IDG_NOTIFY_SKIN, IDC_NOTIFY_TEXT,
+          removed ? IDG_NOTIFY_REMOVED : IDG_NOTIFY_INSERTED, kNever, kNever, nullptr);
+      if (made == nullptr) return false;
+      made->SetLayout(CNotificationPopup::kPictureAtBottom);
+      popup = CNotificationPopup::Show(std::move(made));
+      if (popup == nullptr) return false;
+      if (scene_ == "popup-in") {
+        Step(popup, CNotificationPopup::kSlideInTimer, 9);
+      } else {
+        Step(popup, CNotificationPopup::kSlideInTimer, 19);
+        if (scene_ == "popup-out") {
+          CWnd* object = CWnd::FromHandle(popup);
+          static_cast<CNotificationPopup*>(object)->Dismiss();
+          Step(popup, CNotificationPopup::kSlideOutTimer, 8);
+        }
+      }
+    }
+    ok = true;
+    if (FILE* f = std::fopen(ready_.c_str(), "w")) std::fclose(f);
+    WaitFor(done_);
+    if (popup != nullptr && IsWindow(popup)) DestroyWindow(popup);
+    if (taskbar_ != nullptr) DestroyWindow(taskbar_);
+    SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved, 0);
+    return true;
+  }
+  int ExitInstance() override { return ok ? 0 : 1; }
+
+ private:
+  std::string scene_, ready_, done_;
+  HWND taskbar_ = nullptr;
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (__argc != 4) {
+    std::fprintf(stderr, "usage: tovik_gui_screens <scene> <ready file> <done file>\n");
+    return 2;
+  }
+  ScreensApp app(__argv[1], __argv[2], __argv[3]);
+  return app.Run(instance, GetCommandLineA());
+}
