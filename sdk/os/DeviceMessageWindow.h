@@ -26,7 +26,6 @@ class CDeviceMessageWindow {
   CDeviceMessageWindow(const CDeviceMessageWindow&) = delete;
   CDeviceMessageWindow& operator=(const CDeviceMessageWindow&) = delete;
 
-  bool isCreated() const;
   // Waits up to timeoutMs for a posted message, then removes one message;
   // device changes sent meanwhile reach the handler on the way.
   void waitAndPeek(uint32_t timeoutMs);

@@ -25,7 +25,6 @@ class CHiddenAreaBackup {
   // page that could not be read is never overwritten with what was not read).
   // Returns 0 or the first error.
   int restore(CDeviceHandle& dev);
-  bool saved(int page) const { return m_saved.test(page); }
 
  private:
   IConnection& m_connection;

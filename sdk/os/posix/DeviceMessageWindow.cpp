@@ -64,8 +64,6 @@ CDeviceMessageWindow::~CDeviceMessageWindow() {
   state_->changed.notify_all();
 }
 
-bool CDeviceMessageWindow::isCreated() const { return true; }
-
 void CDeviceMessageWindow::waitAndPeek(uint32_t timeoutMs) {
   std::unique_lock<std::mutex> lock(state_->mutex);
   state_->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),

@@ -92,8 +92,6 @@ CDeviceMessageWindow::~CDeviceMessageWindow() {
   }
 }
 
-bool CDeviceMessageWindow::isCreated() const { return state_->window != nullptr; }
-
 void CDeviceMessageWindow::waitAndPeek(uint32_t timeoutMs) {
   MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs, QS_ALLPOSTMESSAGE);
   MSG message;

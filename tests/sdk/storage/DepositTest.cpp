@@ -165,6 +165,9 @@ TEST_F(RemovableZoneTest, LoginAndLogoutFollowTheDrivesState) {
   EXPECT_EQ(deposit.login(kPassword, &sink, true), 0);
   EXPECT_TRUE(inSafe());
   EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+  const uint8_t* kept = static_cast<CDepositHandler&>(deposit.selectHandler()).password();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(kept), 16),
+            std::string(kPassword) + std::string(16 - std::strlen(kPassword), '\0'));
 
   const int switches = vendorCount(0x0042);
   sink.clear();
