@@ -1,8 +1,10 @@
 #include "AppSettings.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -79,8 +81,7 @@ void CAppSettings::WriteSetting(const std::string& key, long value) const {
 }
 
 void CAppSettings::WriteSettingString(const std::string& key, const std::string& text) const {
-  WritePrivateProfileStringA(SectionName().c_str(), key.c_str(), text.c_str(),
-                             PathStore().c_str());
+  WritePrivateProfileStringA(SectionName().c_str(), key.c_str(), text.c_str(), PathStore().c_str());
 }
 
 std::string CAppSettings::SettingsPath() { return PathStore(); }

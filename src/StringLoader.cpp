@@ -1,5 +1,6 @@
 #include "StringLoader.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "AppSettings.h"
@@ -23,8 +24,7 @@ LanguageState& State() {
 // units, or false when the block or the entry is missing.
 bool FindEntry(UINT id, WORD language, const wchar_t** text, size_t* length) {
   const HMODULE module = GetModuleHandleA(nullptr);
-  const HRSRC block =
-      FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1), language);
+  const HRSRC block = FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1), language);
   if (block == nullptr) return false;
   const HGLOBAL loaded = LoadResource(module, block);
   const DWORD size = SizeofResource(module, block);
@@ -71,17 +71,17 @@ std::string CStringLoader::LoadString(UINT id, WORD language) {
   if (!FindEntry(id, language, &text, &length) && !FindEntry(id, kEnglish, &text, &length))
     return std::string();
   char buffer[kBufferSize];
-  const int written = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text,
-                                          static_cast<int>(length), buffer,
-                                          static_cast<int>(sizeof buffer - 1), nullptr, nullptr);
+  const int written =
+      WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, static_cast<int>(length), buffer,
+                          static_cast<int>(sizeof buffer - 1), nullptr, nullptr);
   // A text longer than the buffer is cut at the buffer, never written past it.
   if (written > 0) return std::string(buffer, static_cast<size_t>(written));
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::string();
   // Convert as much as fits: shorten until the conversion succeeds.
   for (size_t n = (sizeof buffer - 1) < length ? sizeof buffer - 1 : length; n > 0; --n) {
-    const int part = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, static_cast<int>(n),
-                                         buffer, static_cast<int>(sizeof buffer - 1), nullptr,
-                                         nullptr);
+    const int part =
+        WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, static_cast<int>(n), buffer,
+                            static_cast<int>(sizeof buffer - 1), nullptr, nullptr);
     if (part > 0) return std::string(buffer, static_cast<size_t>(part));
   }
   return std::string();
@@ -94,8 +94,7 @@ void CStringLoader::InitLanguages() {
   state.current = selected == 0 ? kEnglish : static_cast<WORD>(selected);
   state.userDefault = GetUserDefaultLangID();
   state.resourceLanguages.clear();
-  EnumResourceLanguagesA(GetModuleHandleA(nullptr), RT_STRING,
-                         MAKEINTRESOURCEA(1), CollectLanguage,
+  EnumResourceLanguagesA(GetModuleHandleA(nullptr), RT_STRING, MAKEINTRESOURCEA(1), CollectLanguage,
                          reinterpret_cast<LONG_PTR>(&state.resourceLanguages));
   state.installedLocales.clear();
   EnumSystemLocalesA(CollectLocale, LCID_INSTALLED);

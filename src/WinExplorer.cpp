@@ -1,6 +1,7 @@
 #include "WinExplorer.h"
 
 #include <windows.h>
+
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -55,15 +56,13 @@ class CComPtr {
 };
 
 bool WriteShellLink(const std::string& file, const std::string& target,
-                    const std::string& description, const std::string& arguments,
-                    int iconIndex) {
+                    const std::string& description, const std::string& arguments, int iconIndex) {
   CComScope com;
   CComPtr<IShellLinkA> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                               reinterpret_cast<void**>(link.Out()))))
     return false;
-  if (FAILED(link->SetPath(target.c_str())) ||
-      FAILED(link->SetDescription(description.c_str())) ||
+  if (FAILED(link->SetPath(target.c_str())) || FAILED(link->SetDescription(description.c_str())) ||
       FAILED(link->SetWorkingDirectory(FolderOf(target).c_str())) ||
       FAILED(link->SetArguments(arguments.c_str())) ||
       FAILED(link->SetIconLocation(target.c_str(), iconIndex)))
@@ -82,8 +81,19 @@ bool IsRegistryKind(int kind) { return kind == kWin2000 || kind == kWinXP || kin
 
 std::string CWinExplorer::GetSpecialFolder(int kind) {
   switch (kind) {
-    case 2: case 5: case 6: case 7: case 8: case 9: case 11: case 13:
-    case 16: case 21: case 26: case 34: case 39: {
+    case 2:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 11:
+    case 13:
+    case 16:
+    case 21:
+    case 26:
+    case 34:
+    case 39: {
       char path[MAX_PATH] = "";
       if (!SHGetSpecialFolderPathA(nullptr, path, kind, FALSE)) return std::string();
       return path;
@@ -94,8 +104,7 @@ std::string CWinExplorer::GetSpecialFolder(int kind) {
     }
     case kQuickLaunch: {
       const std::string appData = GetSpecialFolder(CSIDL_APPDATA);
-      return appData.empty() ? appData
-                             : appData + "\\Microsoft\\Internet Explorer\\Quick Launch";
+      return appData.empty() ? appData : appData + "\\Microsoft\\Internet Explorer\\Quick Launch";
     }
     default:
       return std::string();
@@ -108,8 +117,7 @@ bool CWinExplorer::CreateFolderWithParents(const std::string& folder) {
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   const std::string parent = FolderOf(folder);
   // A drive root ("C:") or a share has no parent to make.
-  if (!parent.empty() && parent.back() != ':' && parent != "\\" &&
-      !CreateFolderWithParents(parent))
+  if (!parent.empty() && parent.back() != ':' && parent != "\\" && !CreateFolderWithParents(parent))
     return false;
   return CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
@@ -145,9 +153,9 @@ bool CWinExplorer::AddStartupEntry(const std::string& programPath) {
     // path is cut rather than read past its buffer.
     char value[256];
     std::snprintf(value, sizeof value, "%s", programPath.c_str());
-    const LONG result = RegSetValueExA(key, kRunValue, 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(value),
-                                       static_cast<DWORD>(std::strlen(value)));
+    const LONG result =
+        RegSetValueExA(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                       static_cast<DWORD>(std::strlen(value)));
     RegCloseKey(key);
     return result == ERROR_SUCCESS;
   }
@@ -175,9 +183,10 @@ bool CWinExplorer::SetDriveIcon(char letter, const std::string& file, unsigned i
   std::snprintf(number, sizeof number, "%u", index & 0xFFFFu);
   const std::string value = file + "," + number;
   const int kind = GetWindowsKind();
-  const std::string base = (kind == kWin2000 || kind == kWinME)
-                               ? "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MountPoints\\"
-                               : "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\";
+  const std::string base =
+      (kind == kWin2000 || kind == kWinME)
+          ? "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MountPoints\\"
+          : "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\";
   const std::string keyPath = base + letter + "\\DefaultIcon";
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,

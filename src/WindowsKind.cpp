@@ -10,8 +10,8 @@ int ClassifyWindowsVersion(unsigned long platformId, unsigned long major, unsign
     case VER_PLATFORM_WIN32_WINDOWS:
       if (major == 4 && minor == 0) return kWin95;
       if (major == 4 && minor == 10) {
-        const bool secondEdition = servicePack != nullptr && servicePack[0] != '\0' &&
-                                   servicePack[1] == 'A';
+        const bool secondEdition =
+            servicePack != nullptr && servicePack[0] != '\0' && servicePack[1] == 'A';
         return secondEdition ? kWin98SE : kWin98;
       }
       if (major == 4 && minor == 90) return kWinME;

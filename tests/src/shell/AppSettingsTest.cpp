@@ -1,16 +1,47 @@
 #include "AppSettings.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "ShellTestSupport.h"
 
 namespace {
+
+// Debugger output lines of this thread while the capture lives: the system
+// raises them as an exception first, which a vectored handler can read.
+class DebugOutputCapture {
+ public:
+  DebugOutputCapture() {
+    Lines().clear();
+    handler_ = AddVectoredExceptionHandler(1, &DebugOutputCapture::Handler);
+  }
+  ~DebugOutputCapture() { RemoveVectoredExceptionHandler(handler_); }
+  DebugOutputCapture(const DebugOutputCapture&) = delete;
+  DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+  static std::vector<std::string>& Lines() {
+    static std::vector<std::string> lines;
+    return lines;
+  }
+
+ private:
+  static LONG CALLBACK Handler(EXCEPTION_POINTERS* e) {
+    const auto* record = e->ExceptionRecord;
+    if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+      Lines().emplace_back(reinterpret_cast<const char*>(record->ExceptionInformation[1]),
+                           static_cast<size_t>(record->ExceptionInformation[0]));
+      while (!Lines().back().empty() && Lines().back().back() == '\0') Lines().back().pop_back();
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  void* handler_;
+};
 
 using shelltest::Env;
 using shelltest::Exists;
@@ -60,8 +91,9 @@ TEST_F(AppSettingsTest, ReadsTheLeadingDecimalDigits) {
     const char* stored;  // nullptr: the key is absent
     int value;
   } cases[] = {
-      {"7abc", 7}, {"12 monkeys", 12}, {"abc", 0}, {"", 0},      {nullptr, 0},
-      {"0x10", 0}, {"010", 10},        {"-3x", -3}, {"2147483647", 2147483647},
+      {"7abc", 7}, {"12 monkeys", 12}, {"abc", 0},
+      {"", 0},     {nullptr, 0},       {"0x10", 0},
+      {"010", 10}, {"-3x", -3},        {"2147483647", 2147483647},
   };
   for (const auto& c : cases) {
     WritePrivateProfileStringA(Section().c_str(), "Key", c.stored, Ini().c_str());
@@ -74,8 +106,15 @@ TEST_F(AppSettingsTest, ReadsTheLeadingDecimalDigits) {
 TEST_F(AppSettingsTest, CutsAValueLongerThanTheReadBuffer) {
   const std::string longValue = std::string(1500, 'x') + "tail";
   WritePrivateProfileStringA(Section().c_str(), "Long", longValue.c_str(), Ini().c_str());
+  WritePrivateProfileStringA(Section().c_str(), "Short", "fits", Ini().c_str());
+  DebugOutputCapture capture;
+  EXPECT_EQ(CAppSettings().ReadSettingString("Short"), "fits");
+  EXPECT_TRUE(DebugOutputCapture::Lines().empty());
   const std::string read = CAppSettings().ReadSettingString("Long");
   EXPECT_EQ(read, longValue.substr(0, CAppSettings::kReadBufferSize - 1));
+  EXPECT_EQ(
+      DebugOutputCapture::Lines(),
+      std::vector<std::string>{"GetPrivateProfileString - worning value larger then buffer."});
 }
 
 TEST(AppSettingsPath, FirstSettingsObjectTakesTheCurrentFolder) {

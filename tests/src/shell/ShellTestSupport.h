@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -88,8 +89,8 @@ class CheckRecord {
     const std::string name = "link" + std::to_string(++count) + ".lnk";
     ASSERT_TRUE(CopyFileA(lnk.c_str(), (Env("TOVIK_SHELL_OUT") + "\\" + name).c_str(), FALSE))
         << lnk;
-    Line("lnk|" + name + "|" + target + "|" + arguments + "|" + description + "|" +
-         workingDir + "|" + iconLocation);
+    Line("lnk|" + name + "|" + target + "|" + arguments + "|" + description + "|" + workingDir +
+         "|" + iconLocation);
   }
   // A registry value (HKCU) the run leaves behind, or one that must be absent.
   static void Value(const std::string& key, const std::string& value, const std::string& data) {

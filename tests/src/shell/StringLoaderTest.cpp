@@ -91,6 +91,44 @@ TEST(StringLoader, CurrentLanguageSelectsTheTable) {
   EXPECT_EQ(CStringLoader::LoadString(IDS_CANCEL), "&Cancel");
 }
 
+// The entries of one string block in one language, read straight from the
+// resources (no English standing in): empty when the block is missing.
+std::vector<std::wstring> Block(UINT block, WORD language) {
+  std::vector<std::wstring> entries;
+  const HMODULE module = GetModuleHandleA(nullptr);
+  const HRSRC found = FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(block), language);
+  if (found == nullptr) return entries;
+  const auto* p = static_cast<const WORD*>(LockResource(LoadResource(module, found)));
+  const WORD* end = p + SizeofResource(module, found) / sizeof(WORD);
+  for (UINT entry = 0; entry < 16 && p < end; ++entry) {
+    entries.emplace_back(reinterpret_cast<const wchar_t*>(p + 1), *p);
+    p += 1 + *p;
+  }
+  return entries;
+}
+
+TEST(StringLoader, EveryLanguageTranslatesEveryText) {
+  // Web addresses do not change with the language.
+  const std::vector<UINT> languageNeutral = {IDS_URL_SOFTWARE, IDS_URL_WEB_SITE};
+  bool sawLastText = false;
+  for (UINT block = 1; block <= 4096; ++block) {
+    const std::vector<std::wstring> english = Block(block, 1033);
+    for (WORD language : {1028, 1031, 1036, 1040, 1041, 1046, 2052, 3082}) {
+      const std::vector<std::wstring> own = Block(block, language);
+      for (UINT entry = 0; entry < english.size(); ++entry) {
+        const UINT id = (block - 1) * 16 + entry;
+        if (id == IDS_FILE_FOLDER) sawLastText = true;
+        if (english[entry].empty()) continue;
+        const bool neutral =
+            std::find(languageNeutral.begin(), languageNeutral.end(), id) != languageNeutral.end();
+        const bool present = entry < own.size() && !own[entry].empty();
+        EXPECT_EQ(present, !neutral) << "id " << id << " in " << language;
+      }
+    }
+  }
+  EXPECT_TRUE(sawLastText);
+}
+
 class LanguageInitTest : public ::testing::Test {
  protected:
   LanguageInitTest() : folder_("tovik-language-test") {

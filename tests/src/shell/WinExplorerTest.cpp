@@ -1,6 +1,7 @@
 #include "WinExplorer.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -35,8 +36,7 @@ std::pair<DWORD, std::string> Value(const std::string& key, const char* name) {
 
 bool KeyExists(const std::string& key) {
   HKEY h = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-    return false;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
   RegCloseKey(h);
   return true;
 }
@@ -111,8 +111,8 @@ TEST(WinExplorer, ProgramShortcutsOnTheDesktopAndInTheProgramGroup) {
     const std::string file = CWinExplorer::GetSpecialFolder(s.kind) + "\\" + s.name;
     DeleteFileA(file.c_str());
     EXPECT_FALSE(CWinExplorer::ShortcutExists(s.kind, std::string("\\") + s.name));
-    ASSERT_TRUE(CWinExplorer::CreateShortcut(s.kind, program, s.name, s.description,
-                                             s.arguments, s.icon))
+    ASSERT_TRUE(
+        CWinExplorer::CreateShortcut(s.kind, program, s.name, s.description, s.arguments, s.icon))
         << file;
     EXPECT_TRUE(CWinExplorer::ShortcutExists(s.kind, std::string("\\") + s.name)) << file;
     CheckRecord::Shortcut(file, program, s.arguments, s.description, FolderOf(program),
