@@ -147,3 +147,4 @@
 #define IDS_VERB_DELETE 293  // "Delete": sync window: action verb
 #define IDS_VERB_SKIP 294  // "Skip": sync window: action verb
 #define IDS_FILE_FOLDER 295  // "File Folder": tools list: type text of folders
+#define IDS_UNINSTALL_DESCRIPTION 296  // "Uninstall Ovrin": description of the uninstall shortcut in the program group

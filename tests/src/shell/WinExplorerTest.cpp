@@ -9,6 +9,7 @@
 #include "ShellTestSupport.h"
 #include "StringLoader.h"
 #include "WindowsKind.h"
+#include "res/strings.h"
 
 namespace {
 
@@ -91,8 +92,11 @@ TEST(WinExplorer, CreatesAFolderWithItsParents) {
 TEST(WinExplorer, ProgramShortcutsOnTheDesktopAndInTheProgramGroup) {
   const std::string program = SelfPath();
   const std::string description =
-      CStringLoader::LoadString(30, CStringLoader::kEnglish);  // the shortcuts' description
+      CStringLoader::LoadString(IDS_SHORTCUT_DESCRIPTION, CStringLoader::kEnglish);
   ASSERT_EQ(description, "Tovik Control Panel - Manage and Personalize your Tovik Drive");
+  const std::string uninstall =
+      CStringLoader::LoadString(IDS_UNINSTALL_DESCRIPTION, CStringLoader::kEnglish);
+  ASSERT_EQ(uninstall, "Uninstall Ovrin");
   const std::string group = CWinExplorer::GetSpecialFolder(257);
   ASSERT_TRUE(CWinExplorer::CreateFolderWithParents(group));
 
@@ -105,7 +109,7 @@ TEST(WinExplorer, ProgramShortcutsOnTheDesktopAndInTheProgramGroup) {
   } shortcuts[] = {
       {CSIDL_DESKTOPDIRECTORY, "Tovik Control Panel.lnk", "", description, 0},
       {257, "Tovik Control Panel.lnk", "", description, 0},
-      {257, "Uninstall Tovik Control Panel.lnk", "/UNINSTALL", "Uninstall Ovrin", 1},
+      {257, "Uninstall Tovik Control Panel.lnk", "/UNINSTALL", uninstall, 1},
   };
   for (const auto& s : shortcuts) {
     const std::string file = CWinExplorer::GetSpecialFolder(s.kind) + "\\" + s.name;
