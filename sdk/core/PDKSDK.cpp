@@ -187,6 +187,23 @@ bool CPDKSDK::findByLetter(char letter, DeviceParams* params) {
   return true;
 }
 
+CPDKImpl* CPDKSDK::attachObserver(const DeviceParams& p, IPDKObserver* observer) {
+  CPDKLockGuard sdk(&sdkLock());
+  CPDKImpl* slot = m_deviceManager->slot(p.id);
+  if (slot == nullptr) return nullptr;
+  const DeviceParams held = slot->params();
+  if (held != p || held.status == pdk::kNotConnected) return nullptr;
+  slot->attachObserver(observer);
+  return slot;
+}
+
+void CPDKSDK::detachObserver(int id, IPDKObserver* observer) {
+  CPDKLockGuard sdk(&sdkLock());
+  // By id alone: a handle whose record drifted from the slot's must still
+  // never be told anything once it is gone.
+  if (CPDKImpl* slot = m_deviceManager->slot(id)) slot->detachObserver(observer);
+}
+
 int CPDKSDK::transparentReconnect(CReconnectJob& job) {
   addJob(&job);
   uint8_t data[12];

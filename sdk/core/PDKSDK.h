@@ -11,6 +11,8 @@
 class CDeviceListener;
 class CDeviceManager;
 class CDevicePoll;
+class CPDKImpl;
+class IPDKObserver;
 class CReconnectJob;
 
 class CPDKSDK {
@@ -49,6 +51,11 @@ class CPDKSDK {
   void retryUnrecognised(const DeviceParams& p);
   // The params of the first drive holding the letter.
   bool findByLetter(char letter, DeviceParams* params);
+  // The table object of p.id when it holds a drive in exactly the state of p
+  // (not gone); the observer is then told of its changes. Null otherwise.
+  CPDKImpl* attachObserver(const DeviceParams& p, IPDKObserver* observer);
+  // The observer is no longer told of the changes of the drive in slot id.
+  void detachObserver(int id, IPDKObserver* observer);
 
   // The record being reported; null outside a notification.
   const DeviceParams* currentEvent() const { return m_currentEvent; }
