@@ -516,6 +516,15 @@ class LiveDriveTest : public ::testing::Test {
     ASSERT_TRUE(pdk.attachDevice(p));
   }
 
+  // A re-attach returns when the drive's first volume is back; the handle
+  // holds all the drive's letters again once detection has seen the others.
+  bool waitForLetters(const std::vector<char>& letters) {
+    const uint32_t mask = emu::CEmulatedBus::maskOfLetters(letters);
+    for (int i = 0; i < 200 && pdk.params().driveMask != mask; ++i)
+      std::this_thread::sleep_for(50ms);
+    return pdk.params().driveMask == mask;
+  }
+
   emu::CEmulatedDrive drive;
   emu::CEmuDevicePort port;
   emu::CEmulatedBus bus;
@@ -579,9 +588,11 @@ TEST_F(FixedDiskVisibilityTest, TheMarkerOfEachVolumeBeforeAndAfterLogin) {
   zone.safeBytes = 2 * kUnitBytes;
   zone.dummyBytes = kUnitBytes;
   ASSERT_EQ(pdk.deposit().configure(zone, nullptr, true), 0);
+  ASSERT_TRUE(waitForLetters({'H', 'I'}));
   EXPECT_EQ(visible('H'), 0);
   EXPECT_EQ(visible('I'), 1);
   ASSERT_EQ(pdk.deposit().login(kPassword, nullptr, true), 0);
+  ASSERT_TRUE(waitForLetters({'H', 'I'}));
   EXPECT_EQ(visible('H'), 0);
   EXPECT_EQ(visible('I'), 2);
   EXPECT_EQ(visible('J'), 100 + pdk::kBadDriveLetter);
