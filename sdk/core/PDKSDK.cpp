@@ -153,7 +153,7 @@ void CPDKSDK::deviceArrival(DeviceParams& p) {
 void CPDKSDK::deviceRemoval(const DeviceParams& p) {
   CPDKLockGuard sdk(&sdkLock());
   for (CReconnectJob* job : m_jobs) {
-    if ((job->params().driveMask & p.driveMask) != 0) {
+    if ((jobMask(*job) & p.driveMask) != 0) {
       pdkos::CHotplugWindowCloser::instance().close();
       job->setGone();
       return;
@@ -163,6 +163,19 @@ void CPDKSDK::deviceRemoval(const DeviceParams& p) {
   if (removed == nullptr) return;
   const DeviceParams gone = removed->params();
   report(gone);
+}
+
+uint32_t CPDKSDK::jobMask(const CReconnectJob& job) const {
+  uint32_t mask = job.params().driveMask;
+  // A drive with several volumes may have shown more of them since the job
+  // was made: every one of them leaves with the drive.
+  if (const CPDKImpl* slot = m_deviceManager->slot(job.params().id)) {
+    const DeviceParams held = slot->params();
+    if (held.status != pdk::kNotConnected &&
+        std::strncmp(held.serial, job.params().serial, sizeof(held.serial)) == 0)
+      mask |= held.driveMask;
+  }
+  return mask;
 }
 
 void CPDKSDK::retryUnrecognised(const DeviceParams& params) {

@@ -2,6 +2,7 @@
 // Its life is framed by PDKSDK_init and PDKSDK_fini.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -68,6 +69,8 @@ class CPDKSDK {
   // Reports one record to every listener under the SDK lock.
   void report(const DeviceParams& p);
   void removeJob(CReconnectJob* job);
+  // The letters whose removal the job hides.
+  uint32_t jobMask(const CReconnectJob& job) const;
 
   CPDKCriticalSection m_listenersLock;
   std::vector<CDeviceListener*> m_listeners;

@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +28,7 @@
 #include "EmulatedDrive.h"
 #include "OSKind.h"
 #include "PDKLockGuard.h"
+#include "ReconnectJob.h"
 #include "TraceCapture.h"
 #include "detection/RecordingListener.h"
 #include "sdk/PDKSDK.h"
@@ -344,6 +347,34 @@ TEST_F(DeviceTest, CookiesKeepWorkingWhileDetectionChangesTheDrive) {
   }
   reader.join();
   EXPECT_TRUE(pdk.isValid());
+}
+
+// A reconnect made while detection knew one volume of the drive hides the
+// removal of every volume the drive shows by the time it leaves.
+TEST_F(DeviceTest, AReconnectHidesTheRemovalOfEveryVolumeOfItsDrive) {
+  const DeviceParams first = arrive("E");
+  CPDK pdk;
+  ASSERT_TRUE(pdk.attachDevice(arrive("EF")));
+  std::mutex mutex;
+  std::condition_variable told;
+  bool detached = false;
+  drive.setDetachHandler([&](const emu::DetachRequest&) {
+    std::lock_guard<std::mutex> lock(mutex);
+    detached = true;
+    told.notify_all();
+  });
+  CDeviceHandle handle(first);
+  CReconnectJob job(first, handle, 1, 0, 0);  // never comes back: 1 s, not reported
+  std::thread reconnect([&] { EXPECT_EQ(CPDKSDK::instance().transparentReconnect(job), 8); });
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(told.wait_for(lock, 5s, [&] { return detached; }));
+  }
+  leave('F');
+  leave('E');
+  reconnect.join();
+  drive.setDetachHandler({});
+  EXPECT_TRUE(pdk.isValid()) << "a volume's removal was reported during the reconnect";
 }
 
 TEST_F(DeviceTest, CopyAssignmentIsRefusedWithATrace) {
