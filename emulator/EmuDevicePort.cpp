@@ -57,6 +57,58 @@ void completeHeader(Header h, const ScsiResult& result, void* out) {
     writeFixedSense(result.sense, bytes(out) + h.senseInfoOffset, h.senseInfoLength);
 }
 
+// One sector of the disk the drive presents, read as the file system would.
+bool readPresented(CEmulatedDrive& drive, uint32_t lba, uint8_t* out512) {
+  uint8_t read10[10] = {0x28};
+  for (int i = 0; i < 4; ++i) read10[2 + i] = static_cast<uint8_t>(lba >> (24 - 8 * i));
+  read10[8] = 1;
+  const ScsiResult r = drive.execute(read10, sizeof(read10), out512, kDriveSectorSize, true);
+  return r.delivered && r.status == kStatusGood;
+}
+
+uint32_t le16At(const uint8_t* b, size_t at) { return b[at] | (b[at + 1] << 8); }
+uint32_t le32At(const uint8_t* b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+bool isBootSector(const uint8_t* s) {
+  return s[510] == 0x55 && s[511] == 0xAA && (s[0] == 0xEB || s[0] == 0xE9) &&
+         le16At(s, 11) == kDriveSectorSize && s[13] != 0 && s[16] != 0;
+}
+
+// "NAME    EXT" as the system shows it: "NAME.EXT", or "NAME" without extension.
+std::string entryName(const uint8_t* entry) {
+  auto trimmed = [](const uint8_t* from, size_t length) {
+    std::string t(reinterpret_cast<const char*>(from), length);
+    return t.substr(0, t.find_last_not_of(' ') + 1);
+  };
+  const std::string base = trimmed(entry, 8);
+  const std::string ext = trimmed(entry + 8, 3);
+  return ext.empty() ? base : base + "." + ext;
+}
+
+// The root directory of the volume whose boot sector lies at start.
+std::vector<std::string> rootOf(CEmulatedDrive& drive, uint32_t start) {
+  std::vector<std::string> names;
+  uint8_t boot[kDriveSectorSize];
+  if (!readPresented(drive, start, boot) || !isBootSector(boot)) return names;
+  const uint32_t rootStart = start + le16At(boot, 14) + boot[16] * le16At(boot, 22);
+  const uint32_t rootSectors = (le16At(boot, 17) * 32 + kDriveSectorSize - 1) / kDriveSectorSize;
+  uint8_t sector[kDriveSectorSize];
+  for (uint32_t i = 0; i < rootSectors; ++i) {
+    if (!readPresented(drive, rootStart + i, sector)) return names;
+    for (size_t at = 0; at < kDriveSectorSize; at += 32) {
+      const uint8_t* entry = sector + at;
+      if (entry[0] == 0x00) return names;  // no entries beyond this one
+      const uint8_t attributes = entry[11];
+      // Deleted entries, long-name pieces and the volume label are not listed.
+      if (entry[0] == 0xE5 || (attributes & 0x0F) == 0x0F || (attributes & 0x08) != 0) continue;
+      names.push_back(entryName(entry));
+    }
+  }
+  return names;
+}
+
 }  // namespace
 
 std::string CEmuDevicePort::letterKey(char letter) {
@@ -97,6 +149,35 @@ bool CEmuDevicePort::isRemovableDrive(char letter) {
   const auto it = volumes_.find(letterKey(letter));
   return it != volumes_.end() && it->second.drive != nullptr &&
          it->second.drive->config().removable;
+}
+
+std::vector<std::string> CEmuDevicePort::rootEntries(char letter) {
+  CEmulatedDrive* drive = nullptr;
+  size_t volumeIndex = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = volumes_.find(letterKey(letter));
+    if (it == volumes_.end() || it->second.drive == nullptr) return {};
+    drive = it->second.drive;
+    // The drive's letters in ascending order are its volumes in disk order.
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    for (char other = 'A'; other < upper; ++other) {
+      const auto v = volumes_.find(letterKey(other));
+      if (v != volumes_.end() && v->second.drive == drive) ++volumeIndex;
+    }
+  }
+  uint8_t zero[kDriveSectorSize];
+  if (!readPresented(*drive, 0, zero)) return {};
+  if (isBootSector(zero)) return volumeIndex == 0 ? rootOf(*drive, 0) : std::vector<std::string>{};
+  if (zero[510] != 0x55 || zero[511] != 0xAA) return {};
+  // The n-th partition entry in use is the n-th volume.
+  size_t seen = 0;
+  for (size_t entry = 0; entry < 4; ++entry) {
+    const uint8_t* e = zero + 446 + 16 * entry;
+    if (e[4] == 0 || le32At(e, 12) == 0) continue;
+    if (seen++ == volumeIndex) return rootOf(*drive, le32At(e, 8));
+  }
+  return {};
 }
 
 bool CEmuDevicePort::isVolumeAccessible(char letter) {

@@ -85,6 +85,10 @@ class CEmuDevicePort : public pdk::IDevicePort {
   bool isRemovableDrive(char letter) override;
   // A routed letter whose drive answers READ CAPACITY: the system could mount it.
   bool isVolumeAccessible(char letter) override;
+  // The names in the root directory of the FAT volume the letter shows: the
+  // drive's n-th letter (ascending) is the n-th partition of the presented
+  // disk, or the whole disk when it carries a boot sector at sector 0.
+  std::vector<std::string> rootEntries(char letter) override;
 
   size_t openHandleCount() const;
   uint64_t openCount() const;                    // successful opens since construction

@@ -149,3 +149,6 @@ int C98Connection::identifyThrough(CDeviceHandle& handle, DeviceParams& params) 
 bool C98Connection::isInstanceRegistered(const char* text) {
   return text != nullptr && CWin98Registry().isInstanceRegistered(text);
 }
+
+// Windows 98 SE needs no request: the drive may simply be pulled.
+bool C98Connection::eject(const DeviceParams&) { return true; }

@@ -24,6 +24,7 @@ class C98Connection : public CConnectionBase {
   int inquireAndRecognize(DeviceParams& params, bool productCheck) override;
   int reportIdentifier(DeviceParams& params) override;
   bool isInstanceRegistered(const char* text) override;
+  bool eject(const DeviceParams& params) override;
 
  private:
   // One request through control code 0x220000 with the given CDB length.

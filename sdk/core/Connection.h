@@ -62,4 +62,6 @@ class IConnection {
   virtual int reportIdentifier(DeviceParams& params) = 0;
   // Whether Windows has registered the drive's USB instance named by text.
   virtual bool isInstanceRegistered(const char* text) = 0;
+  // Asks the system to eject the drive (found by its serial); true when it did.
+  virtual bool eject(const DeviceParams& params) = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ConnectionSingleton.h"
 #include "PDKErrors.h"
 #include "PDKImpl.h"
 #include "PDKTrace.h"
@@ -42,7 +43,8 @@ int CDeviceManager::addDevice(DeviceParams& p) {
     }
   }
   for (int id = 0; id < kSlotCount; ++id) {
-    if (m_slots[id] == nullptr) m_slots[id] = std::make_unique<CPDKImpl>();
+    if (m_slots[id] == nullptr)
+      m_slots[id] = std::make_unique<CPDKImpl>(&CConnectionSingleton::instance());
     if (!isFree(*m_slots[id])) continue;
     p.id = id;
     m_slots[id]->setParams(p, id);

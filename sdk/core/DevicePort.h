@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace pdk {
@@ -34,6 +35,9 @@ class IDevicePort {
   virtual bool isRemovableDrive(char) { return false; }
   // Whether the root of the volume can be read and written: it is mounted.
   virtual bool isVolumeAccessible(char) { return false; }
+  // The names in the root directory of the volume of that letter, in the
+  // order the file system lists them; empty when it cannot be read.
+  virtual std::vector<std::string> rootEntries(char) { return {}; }
 };
 
 // The port in use: the one installed last, or the platform's own.

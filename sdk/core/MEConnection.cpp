@@ -201,3 +201,6 @@ int CMEConnection::reportIdentifier(DeviceParams& params) {
 bool CMEConnection::isInstanceRegistered(const char* text) {
   return text != nullptr && CMERegistry().isInstanceRegistered(text);
 }
+
+// Windows ME offers no way to eject a drive.
+bool CMEConnection::eject(const DeviceParams&) { return false; }

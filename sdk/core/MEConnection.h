@@ -31,6 +31,7 @@ class CMEConnection : public CConnectionBase {
   int inquireAndRecognize(DeviceParams& params, bool productCheck) override;
   int reportIdentifier(DeviceParams& params) override;
   bool isInstanceRegistered(const char* text) override;
+  bool eject(const DeviceParams& params) override;
 
   // Number of host adapters, from an adapter inquiry on adapter 0; 0 without ASPI.
   int hostAdapterCount();

@@ -1,7 +1,9 @@
 #include "NTConnection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "DeviceHandle.h"
 #include "NTRegistry.h"
@@ -207,4 +209,30 @@ int CNTConnection::reportIdentifier(DeviceParams& params) {
 
 bool CNTConnection::isInstanceRegistered(const char* text) {
   return text != nullptr && CNTRegistry().isInstanceRegistered(text);
+}
+
+bool CNTConnection::eject(const DeviceParams& params) {
+  const char* end = std::find(params.serial, params.serial + sizeof(params.serial), '\0');
+  const std::string serial(params.serial, end);
+  // Every instance name would contain an empty serial.
+  if (serial.empty() || !m_installer.beginEnumeration()) return false;
+  bool ejected = false;
+  for (uint32_t index = 0; m_installer.selectDevice(index); ++index) {
+    std::string description;
+    if (!m_installer.property(pdkos::CDeviceInstaller::Property::kDescription, &description))
+      continue;
+    if (description.compare(0, 3, "USB") != 0 &&
+        description != "Plunda USB personal storage device")
+      continue;
+    std::string driver;
+    std::string instance;
+    if (!m_installer.property(pdkos::CDeviceInstaller::Property::kDriver, &driver) ||
+        !CNTRegistry().findInstanceByDriver(driver, &instance) ||
+        instance.find(serial) == std::string::npos)
+      continue;
+    ejected = m_installer.requestEject();
+    break;
+  }
+  m_installer.endEnumeration();
+  return ejected;
 }

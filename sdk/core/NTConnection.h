@@ -3,6 +3,7 @@
 
 #include "CommandBlocks.h"
 #include "ConnectionBase.h"
+#include "DeviceInstaller.h"
 #include "ScsiCdb.h"
 
 class CNTConnection : public CConnectionBase {
@@ -24,8 +25,12 @@ class CNTConnection : public CConnectionBase {
   int inquireAndRecognize(DeviceParams& params, bool productCheck) override;
   int reportIdentifier(DeviceParams& params) override;
   bool isInstanceRegistered(const char* text) override;
+  bool eject(const DeviceParams& params) override;
 
  private:
+  // Loaded with the connection: eject goes through it.
+  pdkos::CDeviceInstaller m_installer;
+
   // A command through the direct block: the data stay in the caller's buffer.
   int sendDirect(CDeviceHandle& handle, const pdk::ScsiCdb& cdb, void* data, uint32_t length,
                  bool dataIn, uint32_t timeout);

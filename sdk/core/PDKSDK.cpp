@@ -153,7 +153,7 @@ void CPDKSDK::deviceArrival(DeviceParams& p) {
 void CPDKSDK::deviceRemoval(const DeviceParams& p) {
   CPDKLockGuard sdk(&sdkLock());
   for (CReconnectJob* job : m_jobs) {
-    if ((job->params().driveMask & p.driveMask) != 0) {
+    if ((jobMask(*job) & p.driveMask) != 0) {
       pdkos::CHotplugWindowCloser::instance().close();
       job->setGone();
       return;
@@ -163,6 +163,19 @@ void CPDKSDK::deviceRemoval(const DeviceParams& p) {
   if (removed == nullptr) return;
   const DeviceParams gone = removed->params();
   report(gone);
+}
+
+uint32_t CPDKSDK::jobMask(const CReconnectJob& job) const {
+  uint32_t mask = job.params().driveMask;
+  // A drive with several volumes may have shown more of them since the job
+  // was made: every one of them leaves with the drive.
+  if (const CPDKImpl* slot = m_deviceManager->slot(job.params().id)) {
+    const DeviceParams held = slot->params();
+    if (held.status != pdk::kNotConnected &&
+        std::strncmp(held.serial, job.params().serial, sizeof(held.serial)) == 0)
+      mask |= held.driveMask;
+  }
+  return mask;
 }
 
 void CPDKSDK::retryUnrecognised(const DeviceParams& params) {
@@ -185,6 +198,23 @@ bool CPDKSDK::findByLetter(char letter, DeviceParams* params) {
   if (slot == nullptr) return false;
   if (params != nullptr) *params = slot->params();
   return true;
+}
+
+CPDKImpl* CPDKSDK::attachObserver(const DeviceParams& p, IPDKObserver* observer) {
+  CPDKLockGuard sdk(&sdkLock());
+  CPDKImpl* slot = m_deviceManager->slot(p.id);
+  if (slot == nullptr) return nullptr;
+  const DeviceParams held = slot->params();
+  if (held != p || held.status == pdk::kNotConnected) return nullptr;
+  slot->attachObserver(observer);
+  return slot;
+}
+
+void CPDKSDK::detachObserver(int id, IPDKObserver* observer) {
+  CPDKLockGuard sdk(&sdkLock());
+  // By id alone: a handle whose record drifted from the slot's must still
+  // never be told anything once it is gone.
+  if (CPDKImpl* slot = m_deviceManager->slot(id)) slot->detachObserver(observer);
 }
 
 int CPDKSDK::transparentReconnect(CReconnectJob& job) {

@@ -2,6 +2,7 @@
 // Its life is framed by PDKSDK_init and PDKSDK_fini.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,8 @@
 class CDeviceListener;
 class CDeviceManager;
 class CDevicePoll;
+class CPDKImpl;
+class IPDKObserver;
 class CReconnectJob;
 
 class CPDKSDK {
@@ -49,6 +52,11 @@ class CPDKSDK {
   void retryUnrecognised(const DeviceParams& p);
   // The params of the first drive holding the letter.
   bool findByLetter(char letter, DeviceParams* params);
+  // The table object of p.id when it holds a drive in exactly the state of p
+  // (not gone); the observer is then told of its changes. Null otherwise.
+  CPDKImpl* attachObserver(const DeviceParams& p, IPDKObserver* observer);
+  // The observer is no longer told of the changes of the drive in slot id.
+  void detachObserver(int id, IPDKObserver* observer);
 
   // The record being reported; null outside a notification.
   const DeviceParams* currentEvent() const { return m_currentEvent; }
@@ -61,6 +69,8 @@ class CPDKSDK {
   // Reports one record to every listener under the SDK lock.
   void report(const DeviceParams& p);
   void removeJob(CReconnectJob* job);
+  // The letters whose removal the job hides.
+  uint32_t jobMask(const CReconnectJob& job) const;
 
   CPDKCriticalSection m_listenersLock;
   std::vector<CDeviceListener*> m_listeners;

@@ -92,6 +92,7 @@ class MemoryConnection : public IConnection {
   int inquireAndRecognize(DeviceParams&, bool) override { return 4; }
   int reportIdentifier(DeviceParams&) override { return 4; }
   bool isInstanceRegistered(const char*) override { return false; }
+  bool eject(const DeviceParams&) override { return false; }
 
   const std::vector<uint8_t>* sector(uint32_t lba) const {
     auto it = m_sectors.find(lba);

@@ -52,6 +52,19 @@ class CWin32DevicePort : public pdk::IDevicePort {
     const char root[] = {letter, ':', '\\', '\0'};
     return _access(root, 6) == 0;
   }
+
+  std::vector<std::string> rootEntries(char letter) override {
+    const char pattern[] = {letter, ':', '\\', '*', '\0'};
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+  }
 };
 
 }  // namespace

@@ -38,6 +38,7 @@ class ScriptedConnection : public IConnection {
   std::vector<Sent> sent;
 
   int probeAccess() override { return m_next.probeAccess(); }
+  bool eject(const DeviceParams& p) override { return m_next.eject(p); }
   int readCapacity(CDeviceHandle& h, uint32_t* kb) override {
     if (failing()) return m_failCode;
     return m_next.readCapacity(h, kb);

@@ -165,7 +165,7 @@ TEST(DeviceManagerTest, AFullTableTakesNoMoreDrives) {
 }
 
 TEST(PDKImplTest, ObserversHearOnlyRealChanges) {
-  CPDKImpl slot;
+  CPDKImpl slot(&CConnectionSingleton::instance());
   CountingObserver observer;
   slot.attachObserver(&observer);
   slot.attachObserver(&observer);  // once is enough
