@@ -17,6 +17,18 @@ DeviceParams DeviceParams::forLetter(char letter) {
 
 namespace pdk {
 
+int copyTextResult(const char* text, size_t length, char* buffer, uint32_t& size) {
+  const uint32_t needed = static_cast<uint32_t>(length + 1);
+  if (buffer == nullptr || size < needed) {
+    size = needed;
+    return kBufferTooSmall;
+  }
+  if (length > 0) std::memcpy(buffer, text, length);  // an empty text may have no storage
+  buffer[length] = '\0';
+  size = needed;
+  return kOk;
+}
+
 uint32_t letterBit(char letter) {
   const int upper = std::toupper(static_cast<unsigned char>(letter));
   if (upper < 'A' || upper > 'Z') return 0;

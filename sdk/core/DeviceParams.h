@@ -44,6 +44,10 @@ void setText(char (&field)[N], const char* text) {
   for (; i < N; ++i) field[i] = '\0';
 }
 
+// The SDK's text-result rule: the text (length bytes) and a NUL into buffer,
+// size set to the bytes needed; 26 when buffer is missing or too small.
+int copyTextResult(const char* text, size_t length, char* buffer, uint32_t& size);
+
 // Bit of a drive letter in a mask ('A' is bit 0); 0 for anything but a letter.
 uint32_t letterBit(char letter);
 // The lowest drive letter of a mask, or '\0' for an empty mask.

@@ -29,18 +29,6 @@ bool sameName(const std::string& a, const char* b) {
   return true;
 }
 
-// The text-result rule for a text held by the handle itself.
-int copyText(const char* text, char* buffer, uint32_t& length) {
-  const uint32_t needed = static_cast<uint32_t>(std::strlen(text) + 1);
-  if (buffer == nullptr || length < needed) {
-    length = needed;
-    return pdk::kBufferTooSmall;
-  }
-  std::memcpy(buffer, text, needed);
-  length = needed;
-  return pdk::kOk;
-}
-
 }  // namespace
 
 CPDK::CPDK()
@@ -123,14 +111,15 @@ int CPDK::getSerial(char* buffer, uint32_t length) {
 int CPDK::getRevision(char* buffer, uint32_t& length) {
   const Binding b = binding();
   if (b.params.status != pdk::kOk) return b.params.status;
-  if (b.params.revision[0] != '\0') return copyText(b.params.revision, buffer, length);
+  if (b.params.revision[0] != '\0')
+    return pdk::copyTextResult(b.params.revision, std::strlen(b.params.revision), buffer, length);
   char text[sizeof(b.params.revision)] = {};
   uint32_t size = sizeof(text);
   const int rc = b.impl->getRevision(text, size);
   if (rc != pdk::kOk) return rc;
   text[CPDKImpl::kRevisionLength] = '\0';
   storeIfBound(b.impl, [&](DeviceParams& p) { pdk::setText(p.revision, text); });
-  return copyText(text, buffer, length);
+  return pdk::copyTextResult(text, std::strlen(text), buffer, length);
 }
 
 int CPDK::probeAccess() {

@@ -32,22 +32,6 @@ constexpr uint32_t kRemovableRecordLength = 20;
 constexpr uint32_t kFixedRecordLength = 28;
 constexpr size_t kConfigProtectByte = 8;
 
-uint32_t le32(const uint8_t* b) {
-  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
-}
-
-// The SDK's text-result rule: the text with its NUL, or 26 and the size needed.
-int copyText(const char* text, char* buffer, uint32_t& length) {
-  const uint32_t needed = static_cast<uint32_t>(std::strlen(text) + 1);
-  if (buffer == nullptr || length < needed) {
-    length = needed;
-    return pdk::kBufferTooSmall;
-  }
-  std::memcpy(buffer, text, needed);
-  length = needed;
-  return pdk::kOk;
-}
-
 bool sameDrive(const DeviceParams& a, const DeviceParams& b) {
   return a.id == b.id && std::strncmp(a.path, b.path, sizeof(a.path)) == 0 &&
          a.driveMask == b.driveMask;
@@ -189,14 +173,14 @@ int CPDKImpl::getCapacity(int32_t& bytes) {
     uint8_t record[kRemovableRecordLength] = {};
     rc = m_connection->vendorIn(dev, kSubCodeRemovableRecord, 0, nullptr, sizeof(record), record,
                                 pdk::kDefaultTimeout);
-    total = static_cast<int64_t>(le32(record + 4)) * kSectorSize;
+    total = static_cast<int64_t>(pdk::le32(record + 4)) * kSectorSize;
   } else {
     uint8_t record[kFixedRecordLength] = {};
     rc = m_connection->vendorIn(dev, kSubCodeFixedRecord, 0, nullptr, sizeof(record), record,
                                 pdk::kDefaultTimeout);
     // Multiplied step by step: three 32-bit words overflow any integer.
     total = kSectorSize;
-    for (size_t at = 0; at < 12 && total <= INT32_MAX; at += 4) total *= le32(record + at);
+    for (size_t at = 0; at < 12 && total <= INT32_MAX; at += 4) total *= pdk::le32(record + at);
   }
   if (rc != pdk::kOk) return rc;
   // The capacity is a signed 32-bit number: a larger drive has none that is true.
@@ -229,13 +213,14 @@ int CPDKImpl::getSerial(char* buffer, uint32_t& length) {
   if (m_connection == nullptr) return pdk::kNotConnected;
   const int rc = readSerial(params());
   if (rc != pdk::kOk) return rc;
-  return copyText(params().serial, buffer, length);
+  const DeviceParams p = params();
+  return pdk::copyTextResult(p.serial, std::strlen(p.serial), buffer, length);
 }
 
 int CPDKImpl::getRevision(char* buffer, uint32_t& length) {
   const DeviceParams p = params();
   if (p.revision[0] == '\0') return pdk::kGeneralError;
-  return copyText(p.revision, buffer, length);
+  return pdk::copyTextResult(p.revision, std::strlen(p.revision), buffer, length);
 }
 
 int CPDKImpl::ejectDevice(int& succeeded) {

@@ -32,10 +32,6 @@ constexpr uint16_t kDetachSubCode = 0x0048;
 constexpr uint32_t kDetachAbsenceMs = 1000;
 constexpr uint32_t kDetachReturnLimitMs = 40000;
 
-void putLe32(uint8_t* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 }  // namespace
 
 CPDKSDK::CPDKSDK()
@@ -220,9 +216,9 @@ void CPDKSDK::detachObserver(int id, IPDKObserver* observer) {
 int CPDKSDK::transparentReconnect(CReconnectJob& job) {
   addJob(&job);
   uint8_t data[12];
-  putLe32(data, kDetachAbsenceMs);
-  putLe32(data + 4, kDetachReturnLimitMs);
-  putLe32(data + 8, job.bootFlag());
+  pdk::putLe32(data, kDetachAbsenceMs);
+  pdk::putLe32(data + 4, kDetachReturnLimitMs);
+  pdk::putLe32(data + 8, job.bootFlag());
   const int sent = CConnectionSingleton::instance().vendorOut(
       job.handle(), kDetachSubCode, 0, nullptr, sizeof(data), data, pdk::kDefaultTimeout);
   if (sent != pdk::kOk) {

@@ -33,6 +33,14 @@ ScsiCdb reportIdentifierCdb(uint8_t allocationLength);
 // parameter bytes, "TORM". More than seven parameter bytes are refused (false).
 bool vendorCdb(uint16_t subCode, const uint8_t* params, uint32_t paramLength, ScsiCdb* cdb);
 
+// The drive's blocks carry their words little-endian.
+inline uint32_t le32(const uint8_t* b) {
+  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+}
+inline void putLe32(uint8_t* b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 // Kilobytes of a READ CAPACITY(10) answer: ((b1*65536 + b2*256 + b3) + 1) / 2.
 // Byte 0 of the last-block address is not used.
 uint32_t capacityKilobytes(const uint8_t answer[kReadCapacityLength]);

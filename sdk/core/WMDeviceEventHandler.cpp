@@ -20,10 +20,6 @@ constexpr size_t kPresentationOffset = 8;
 constexpr uint32_t kPresentsRemovable = 1;
 constexpr size_t kLetterListSize = 64;
 
-uint32_t le32(const uint8_t* b) {
-  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
-}
-
 }  // namespace
 
 void CWMDeviceEventHandler::initialScan() {
@@ -58,7 +54,7 @@ void CWMDeviceEventHandler::authenticate(DeviceParams& p) {
     CDeviceHandle handle(p);
     if (connection.vendorIn(handle, kConfigBlockSubCode, 0, nullptr, sizeof(block), block,
                             pdk::kDefaultTimeout) == pdk::kOk &&
-        le32(block + kPresentationOffset) != kPresentsRemovable) {
+        pdk::le32(block + kPresentationOffset) != kPresentsRemovable) {
       p.removable = 0;
     }
   }

@@ -38,19 +38,6 @@ bool validKey(const char* section, const char* name) {
   return validText(section) && validText(name);
 }
 
-// The SDK's text-result rule: the whole text and its NUL, or 26 and the size needed.
-int copyText(const std::string& text, char* buffer, uint32_t& size) {
-  const uint32_t needed = static_cast<uint32_t>(text.size() + 1);
-  if (size < needed) {
-    size = needed;
-    return pdk::kBufferTooSmall;
-  }
-  std::memcpy(buffer, text.data(), text.size());
-  buffer[text.size()] = '\0';
-  size = needed;
-  return pdk::kOk;
-}
-
 int openResultCode(CCookieRecord::OpenResult result) {
   switch (result) {
     case CCookieRecord::OpenResult::kOk:
@@ -287,7 +274,7 @@ int CCookieImpl::getString(const char* section, const char* name, char* buffer, 
   std::vector<uint8_t> value;
   rc = openResultCode(record->open(nullptr, m_cipher, nullptr, &value));
   if (rc != pdk::kOk) return rc;
-  return copyText(std::string(value.begin(), value.end()), buffer, size);
+  return pdk::copyTextResult(reinterpret_cast<const char*>(value.data()), value.size(), buffer, size);
 }
 
 int CCookieImpl::getInt(const char* section, const char* name, int& value) {
@@ -449,7 +436,7 @@ int CCookieImpl::defaultValue(const char* section, const char* name, const char*
   std::string check;
   const int rc = openResultCode(record->open(password, m_cipher, &check, nullptr));
   if (rc != pdk::kOk) return rc;
-  return copyText(check, buffer, size);
+  return pdk::copyTextResult(check.data(), check.size(), buffer, size);
 }
 
 int CCookieImpl::getDefaultValue(const char* section, const char* name, const char* password,

@@ -22,14 +22,6 @@ constexpr uint32_t kFormatWeight = 50;
 constexpr int64_t kMinSafeOldFirmware = 409600;
 constexpr int64_t kMinSafe = 921600;
 
-void putLe32(uint8_t* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t le32(const uint8_t* b) {
-  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
-}
-
 }  // namespace
 
 CDepositHandler::CDepositHandler(IConnection& connection, const DeviceParams& params)
@@ -60,7 +52,7 @@ int CDepositHandler::readWords(CDeviceHandle& dev, uint16_t subCode, int count,
   const int rc = sendIn(dev, subCode, answer, static_cast<uint32_t>(count * 4));
   if (rc != pdk::kOk) return rc;
   record = DepositRecord();
-  for (int i = 0; i < count; ++i) record.words[i] = le32(answer + 4 * i);
+  for (int i = 0; i < count; ++i) record.words[i] = pdk::le32(answer + 4 * i);
   return pdk::kOk;
 }
 
@@ -139,9 +131,9 @@ int CDepositHandler::sendChangePassword(CDeviceHandle& dev, const char* password
   if (!padPassword(password1, first) || !padPassword(password2, second))
     return pdk::kBadParameters;
   uint8_t block[40] = {};
-  putLe32(block, realLengths ? static_cast<uint32_t>(std::strlen(password1)) : kPasswordLength);
+  pdk::putLe32(block, realLengths ? static_cast<uint32_t>(std::strlen(password1)) : kPasswordLength);
   std::memcpy(block + 4, first, kPasswordLength);
-  putLe32(block + 20, realLengths ? static_cast<uint32_t>(std::strlen(password2)) : kPasswordLength);
+  pdk::putLe32(block + 20, realLengths ? static_cast<uint32_t>(std::strlen(password2)) : kPasswordLength);
   std::memcpy(block + 24, second, kPasswordLength);
   return sendOut(dev, kSubCodeChangePassword, block, sizeof(block));
 }
@@ -245,7 +237,7 @@ int CDepositHandler::configureDiskPartitions(const DepositParams& params, CDevic
 
   uint8_t block[20] = {};
   const uint32_t unit = record.words[4] != 0 ? record.words[4] : 1;
-  putLe32(block, static_cast<uint32_t>(params.safeBytes / kSectorSize) / unit);
+  pdk::putLe32(block, static_cast<uint32_t>(params.safeBytes / kSectorSize) / unit);
   uint8_t password[kPasswordLength];
   padPassword(params.password, password);
   std::memcpy(block + 4, password, sizeof(password));

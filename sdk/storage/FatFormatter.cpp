@@ -12,16 +12,13 @@
 #include "FormatTemplate.h"
 #include "PDKClock.h"
 #include "PDKErrors.h"
+#include "ScsiCdb.h"
 
 namespace {
 
 std::atomic<uint64_t> g_progress{0};
 
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 void put16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -368,8 +365,8 @@ int CFatFormatter::formatPartition(CDeviceHandle& dev, int index, int64_t sector
   int rc = m_connection.read10(dev, table, 0, 1, kTimeout);
   if (rc != pdk::kOk) return rc;
   const uint8_t* entry = table + kEntryTable + kEntryLength * static_cast<size_t>(index);
-  const uint32_t start = le32(entry + 8);
-  const uint64_t size = sectors >= 0 ? static_cast<uint64_t>(sectors) : le32(entry + 12);
+  const uint32_t start = pdk::le32(entry + 8);
+  const uint64_t size = sectors >= 0 ? static_cast<uint64_t>(sectors) : pdk::le32(entry + 12);
   // The same limits as a whole-drive format: outside them the FAT table has no row.
   if (size < kMinSectors) return pdk::kTooSmallToFormat;
   if (size > kMaxSectors) return pdk::kTooBigToFormat;

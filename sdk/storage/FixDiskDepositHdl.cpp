@@ -11,6 +11,7 @@
 #include "GuardedNotify.h"
 #include "OSKind.h"
 #include "PDKErrors.h"
+#include "ScsiCdb.h"
 #include "PDKSDK.h"
 #include "PDKTrace.h"
 #include "ReconnectJob.h"
@@ -21,10 +22,6 @@ constexpr int kRecordWords = 7;
 constexpr uint32_t kSectorSize = 512;
 constexpr int64_t kMinDummyBytesOfShiftedFactor = 900;
 constexpr int64_t kMinSafeBytesOfShiftedFactor = 1800;
-
-void putLe32(uint8_t* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // A re-attach running on its own thread owns everything it uses.
 struct Reattach {
@@ -140,10 +137,10 @@ int CFixDiskDepositHdl::getLunMode(CDeviceHandle& dev) {
 
 int CFixDiskDepositHdl::setLunMode(CDeviceHandle& dev, int mode, IDepositNotify* notify) {
   uint8_t block[16];
-  putLe32(block, static_cast<uint32_t>(mode));
-  putLe32(block + 4, 1);
-  putLe32(block + 8, 10);
-  putLe32(block + 12, 10000);
+  pdk::putLe32(block, static_cast<uint32_t>(mode));
+  pdk::putLe32(block + 4, 1);
+  pdk::putLe32(block + 8, 10);
+  pdk::putLe32(block + 12, 10000);
   if (sendOut(dev, kSubCodeSetLunMode, block, sizeof(block)) != pdk::kOk) return pdk::kLunSwapError;
   return attachDetach(dev, m_params, notify, false, 0);
 }
@@ -159,7 +156,7 @@ int CFixDiskDepositHdl::enterSafePartition(CDeviceHandle& dev, const char* passw
   uint8_t padded[kPasswordLength];
   if (!padPassword(password, padded)) return pdk::kBadParameters;
   uint8_t block[20] = {};
-  putLe32(block, static_cast<uint32_t>(std::strlen(password)));
+  pdk::putLe32(block, static_cast<uint32_t>(std::strlen(password)));
   std::memcpy(block + 4, padded, sizeof(padded));
   rc = sendOut(dev, kSubCodeSwitch, block, sizeof(block));
   if (rc == pdk::kOk) std::memcpy(m_password, padded, sizeof(m_password));
@@ -232,9 +229,9 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
   }
 
   uint8_t block[28] = {};
-  putLe32(block, static_cast<uint32_t>(params.safeBytes / unit));
-  putLe32(block + 4, static_cast<uint32_t>(params.dummyBytes / unit));
-  putLe32(block + 8, static_cast<uint32_t>(std::strlen(params.password)));
+  pdk::putLe32(block, static_cast<uint32_t>(params.safeBytes / unit));
+  pdk::putLe32(block + 4, static_cast<uint32_t>(params.dummyBytes / unit));
+  pdk::putLe32(block + 8, static_cast<uint32_t>(std::strlen(params.password)));
   std::memcpy(block + 12, params.password, std::strlen(params.password));
   rc = sendOut(dev, kSubCodeConfigure, block, sizeof(block));
   if (rc == pdk::kOk) {
