@@ -315,22 +315,10 @@ int CPDKRegCleaner::cleanAll() {
 
 std::vector<std::string> CPDKRegCleaner::_makerUsbstorInstances() {
   std::vector<std::string> instances;
-  for (const char* product : regpath::kProductIds) {
-    CRegKey parent;
-    if (parent.open(join(regpath::kUsb, std::string(regpath::kVendorPrefix) + product),
-                    CRegKey::kRead) != kRegOk) {
-      continue;
-    }
-    std::string serial;
-    for (unsigned index = 0; parent.subkeyName(index, &serial) == kRegOk; ++index) {
-      CRegKey usb;
-      std::string instance;
-      if (usb.open(parent, serial, CRegKey::kRead) == kRegOk &&
-          usbstorInstanceId(usb, serial, &instance, false)) {
-        instances.push_back(instance);
-      }
-    }
-  }
+  forEachUsbInstance([&](const CRegKey& usb, const std::string& serial) {
+    std::string instance;
+    if (usbstorInstanceId(usb, serial, &instance, false)) instances.push_back(instance);
+  });
   return instances;
 }
 

@@ -129,19 +129,11 @@ int CPDKRegInfo::readInfo(const char* serial, RegInfoContainer& info, std::strin
 
 int CPDKRegInfo::collect(std::vector<RegInfoContainer>& drives, std::string& report) {
   const size_t mark = errors().size();
-  for (const char* product : regpath::kProductIds) {
-    CRegKey parent;
-    if (parent.open(join(regpath::kUsb, std::string(regpath::kVendorPrefix) + product),
-                    CRegKey::kRead) != kRegOk) {
-      continue;
-    }
-    std::string serial;
-    for (unsigned index = 0; subkeyAt(parent, index, &serial); ++index) {
-      drives.emplace_back();
-      if (!report.empty()) report += "\n";
-      readInfo(serial.c_str(), drives.back(), report);
-    }
-  }
+  forEachUsbInstance([&](const CRegKey&, const std::string& serial) {
+    drives.emplace_back();
+    if (!report.empty()) report += "\n";
+    readInfo(serial.c_str(), drives.back(), report);
+  });
   return codeSince(mark);
 }
 

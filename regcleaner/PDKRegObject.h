@@ -7,6 +7,7 @@
 
 #include "regcleaner/IPDKRegLogSink.h"
 #include "regcleaner/RegKey.h"
+#include "regcleaner/RegPaths.h"
 
 // One failed registry call.
 struct RegError {
@@ -29,8 +30,6 @@ class CPDKRegObject {
   const std::string& productId() const { return m_pid; }
 
   const std::vector<RegError>& errors() const { return m_errors; }
-  // The code of the last failure, 0 when none.
-  int lastCode() const { return m_errors.empty() ? 0 : m_errors.back().code; }
   void setLogSink(IPDKRegLogSink* sink) { m_sink = sink; }
 
  protected:
@@ -58,6 +57,23 @@ class CPDKRegObject {
       visit(name);
       std::string now;
       if (key.subkeyName(index, &now) == kRegOk && now == name) ++index;
+    }
+  }
+
+  // Calls visit(instance, serial) for every USB instance of the maker's drives.
+  template <class Visit>
+  void forEachUsbInstance(Visit visit) {
+    for (const char* product : regpath::kProductIds) {
+      CRegKey parent;
+      if (parent.open(std::string(regpath::kUsb) + "\\" + regpath::kVendorPrefix + product,
+                      CRegKey::kRead) != kRegOk) {
+        continue;
+      }
+      std::string serial;
+      for (unsigned index = 0; subkeyAt(parent, index, &serial); ++index) {
+        CRegKey instance;
+        if (instance.open(parent, serial, CRegKey::kRead) == kRegOk) visit(instance, serial);
+      }
     }
   }
 

@@ -138,6 +138,24 @@ TEST_F(RegInfoTest, CollectReportsEveryDriveOfTheMakerAndNoOther) {
   EXPECT_EQ(report.find("ORV"), std::string::npos);
 }
 
+TEST_F(RegInfoTest, TheReportAlsoListsTheFailuresOfAnAttachedCleanerOnce) {
+  std::unique_ptr<IPDKRegCleaner> cleaner = CPDKRegFactory::instance().createRegCleaner();
+  cleaner->cleanSerial("0F3B27000098");  // met before attaching: not this report's
+  info->attachCleaner(cleaner.get());
+  cleaner->cleanSerial("0F3B27000099");
+  RegInfoContainer found;
+  std::string report;
+  EXPECT_EQ(info->readInfo(drive.serial.c_str(), found, report), 0);
+  const std::string failure =
+      "\tKeyName: SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0f3b&Pid_0011\\0F3B27000099\n"
+      "\tValue: \n\tErrorStr: OpenKey failed, code 3\n";
+  EXPECT_EQ(report.substr(report.size() - failure.size()), failure);
+  EXPECT_EQ(report.find("0F3B27000098"), std::string::npos);
+  std::string again;
+  info->readInfo(drive.serial.c_str(), found, again);
+  EXPECT_EQ(again.find("\tKeyName"), std::string::npos) << again;
+}
+
 TEST_F(RegInfoTest, AKeptSerialIsReadWhenNoneIsGiven) {
   info->setSerial(drive.serial.c_str());
   RegInfoContainer found;
