@@ -6,8 +6,7 @@
 #include <cstddef>
 
 #include "regcleaner/IPDKRegLogSink.h"
-
-struct RegError;
+#include "regcleaner/RegError.h"
 
 class IPDKRegCleaner {
  public:

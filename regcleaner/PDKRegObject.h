@@ -6,16 +6,9 @@
 #include <vector>
 
 #include "regcleaner/IPDKRegLogSink.h"
+#include "regcleaner/RegError.h"
 #include "regcleaner/RegKey.h"
 #include "regcleaner/RegPaths.h"
-
-// One failed registry call.
-struct RegError {
-  int code;               // the mapped result code
-  std::string operation;  // "OpenKey", "QueryValue", "QueryInfo", "EnumKey", "DeleteKey", ...
-  std::string keyName;
-  std::string valueName;
-};
 
 class CPDKRegObject {
  public:
