@@ -227,3 +227,34 @@ TEST_F(RegCleanerTest, SweepOrphansRemovesWhatLostItsDeviceAndKeepsTheRest) {
 }
 
 }  // namespace
+
+namespace {
+
+// This program run as a later Windows: the registry layout there is not the
+// one the cleaner knows, so it deletes nothing and reads only the USB strings.
+TEST(RegOtherSystemTest, NothingIsCleanedAndOnlyTheUsbStringsAreRead) {
+  if (CPDKRegObject::systemMode() != 255) GTEST_SKIP() << "for systems other than 2000 and XP";
+  TestRegistry registry;
+  DriveChain drive = makerDrive("0F3B27000042", "Pid_0010", 1);
+  drive.write(registry, 1);
+  const RegistryExport before = RegistryExport::take();
+  std::unique_ptr<IPDKRegCleaner> cleaner = CPDKRegFactory::instance().createRegCleaner();
+  RecordingSink sink;
+  cleaner->attachLogSink(&sink);
+  EXPECT_EQ(cleaner->cleanSerial(drive.serial.c_str()), 7);
+  EXPECT_EQ(cleaner->cleanAll(), 7);
+  EXPECT_EQ(cleaner->sweepOrphans(), 7);
+  EXPECT_EQ(sink.lines,
+            std::vector<std::string>(3, "1 Registry cleaning runs only on Windows 2000 and XP"));
+  const RegistryExport after = RegistryExport::take();
+  EXPECT_TRUE(before.removedKeys(after).empty());
+  EXPECT_TRUE(before.removedValues(after).empty());
+
+  RegInfoContainer found;
+  EXPECT_EQ(CPDKRegFactory::instance().createRegInfo()->readInfo(drive.serial.c_str(), found), 0);
+  EXPECT_STREQ(found.usbLocationInfo(), "Plunda");
+  EXPECT_STREQ(found.usbstorFriendlyName(), "");
+  EXPECT_STREQ(found.vendor(), "");
+}
+
+}  // namespace
