@@ -1,5 +1,6 @@
 #include "regcleaner/PDKRegFactory.h"
 
+#include "regcleaner/PDKRegCleaner.h"
 #include "regcleaner/PDKRegInfo.h"
 
 CPDKRegFactory& CPDKRegFactory::instance() {
@@ -8,6 +9,10 @@ CPDKRegFactory& CPDKRegFactory::instance() {
 }
 
 CPDKRegFactory::~CPDKRegFactory() = default;
+
+std::unique_ptr<IPDKRegCleaner> CPDKRegFactory::createRegCleaner() {
+  return std::make_unique<CPDKRegCleaner>();
+}
 
 std::unique_ptr<IPDKRegInfo> CPDKRegFactory::createRegInfo() {
   return std::make_unique<CPDKRegInfo>();

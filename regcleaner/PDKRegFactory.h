@@ -3,12 +3,14 @@
 
 #include <memory>
 
+#include "regcleaner/IPDKRegCleaner.h"
 #include "regcleaner/IPDKRegInfo.h"
 
 class CPDKRegFactory {
  public:
   static CPDKRegFactory& instance();
   virtual ~CPDKRegFactory();
+  virtual std::unique_ptr<IPDKRegCleaner> createRegCleaner();
   virtual std::unique_ptr<IPDKRegInfo> createRegInfo();
 
  protected:
