@@ -19,6 +19,9 @@ if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   endif()
   set(TOVIK_IMPORTS_RESULTS ${CMAKE_BINARY_DIR}/test-results)
   file(MAKE_DIRECTORY ${TOVIK_IMPORTS_RESULTS})
+endif()
+if(WIN32)
+  # Built in the 64-bit build too, where its tests run under Wine.
   add_library(tovik_runtime_imports OBJECT ${TOVIK_IMPORTS_DIR}/runtime/RuntimeImports.cpp)
 endif()
 

@@ -16,6 +16,16 @@
 #include <cstdint>
 #include <string>
 
+// The name of a function's import slot: decorated in the 32-bit build (where it
+// ships), plain in the 64-bit one (where its tests run).
+#ifdef __i386__
+#define TOVIK_STDCALL_SLOT(name, argumentBytes) "__imp__" #name "@" #argumentBytes
+#define TOVIK_CDECL_SLOT(name) "__imp__" #name
+#else
+#define TOVIK_STDCALL_SLOT(name, argumentBytes) "__imp_" #name
+#define TOVIK_CDECL_SLOT(name) "__imp_" #name
+#endif
+
 namespace {
 
 // A wide name in the ANSI code page; null stays null.
@@ -70,15 +80,19 @@ struct Stat32i64 {
 };
 static_assert(offsetof(Stat32i64, size) == 24 && sizeof(Stat32i64) == 48, "msvcrt's layout");
 
+template <typename Fn>
+Fn crtFunction(const char* name) {
+  return reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), name)));
+}
+
 int __cdecl fileStat64(int fd, struct _stat64* out) {
   using Stat64Fn = int(__cdecl*)(int, struct _stat64*);
   using Stati64Fn = int(__cdecl*)(int, Stat32i64*);
-  const HMODULE crt = GetModuleHandleA("msvcrt.dll");
-  static const auto stat64 =
-      reinterpret_cast<Stat64Fn>(reinterpret_cast<void*>(GetProcAddress(crt, "_fstat64")));
+  static const auto stat64 = crtFunction<Stat64Fn>("_fstat64");
   if (stat64 != nullptr) return stat64(fd, out);
-  static const auto stati64 =
-      reinterpret_cast<Stati64Fn>(reinterpret_cast<void*>(GetProcAddress(crt, "_fstati64")));
+  // Only 32-bit msvcrt.dll lacks _fstat64, and its _fstati64 has 32-bit times.
+  static const auto stati64 = crtFunction<Stati64Fn>("_fstati64");
   Stat32i64 s{};
   if (stati64 == nullptr || stati64(fd, &s) != 0) return -1;
   *out = {};
@@ -100,13 +114,15 @@ int __cdecl fileStat64(int fd, struct _stat64* out) {
 
 // The import slots, by the names the runtime's objects refer to.
 extern "C" {
-extern decltype(&createSemaphore) const tovikImpCreateSemaphoreW __asm__(
-    "__imp__CreateSemaphoreW@16");
+extern decltype(&createSemaphore)
+    const tovikImpCreateSemaphoreW __asm__(TOVIK_STDCALL_SLOT(CreateSemaphoreW, 16));
 decltype(&createSemaphore) const tovikImpCreateSemaphoreW = &createSemaphore;
-extern decltype(&moduleHandle) const tovikImpGetModuleHandleW __asm__("__imp__GetModuleHandleW@4");
+extern decltype(&moduleHandle)
+    const tovikImpGetModuleHandleW __asm__(TOVIK_STDCALL_SLOT(GetModuleHandleW, 4));
 decltype(&moduleHandle) const tovikImpGetModuleHandleW = &moduleHandle;
-extern decltype(&loadLibrary) const tovikImpLoadLibraryW __asm__("__imp__LoadLibraryW@4");
+extern decltype(&loadLibrary)
+    const tovikImpLoadLibraryW __asm__(TOVIK_STDCALL_SLOT(LoadLibraryW, 4));
 decltype(&loadLibrary) const tovikImpLoadLibraryW = &loadLibrary;
-extern decltype(&fileStat64) const tovikImpFstat64 __asm__("__imp___fstat64");
+extern decltype(&fileStat64) const tovikImpFstat64 __asm__(TOVIK_CDECL_SLOT(_fstat64));
 decltype(&fileStat64) const tovikImpFstat64 = &fileStat64;
 }
