@@ -3,7 +3,7 @@
 # Every test program is one ctest entry that writes its GoogleTest XML report
 # into build/<preset>/test-results, from which scripts/test counts the cases.
 
-if(NOT TOVIK_RUN_TESTS AND NOT WIN32)
+if(NOT TOVIK_RUN_TESTS)
   return()
 endif()
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "DeviceMessageWindow.h"
+#include "PDKLockGuard.h"
 
 namespace emu {
 
@@ -13,19 +14,19 @@ void CDeviceChangeBroadcaster::announce(bool arrival, uint32_t mask) {
 }
 
 int CDeviceChangeBroadcaster::subscribe(Subscriber subscriber) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   const int id = nextId_++;
   subscribers_.emplace(id, std::move(subscriber));
   return id;
 }
 
 void CDeviceChangeBroadcaster::unsubscribe(int id) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   subscribers_.erase(id);
 }
 
 void CDeviceChangeBroadcaster::notifySubscribers(bool arrival, uint32_t mask) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   // Walk by id so a subscriber that (un)subscribes does not invalidate the walk;
   // one subscribed during the walk hears only later announcements.
   const int end = nextId_;

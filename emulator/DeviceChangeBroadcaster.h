@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
+
+#include "PDKCriticalSection.h"
 
 namespace emu {
 
@@ -42,7 +43,7 @@ class CDeviceChangeBroadcaster {
 
   // Held while subscribers run, so unsubscribe() can wait for a running one;
   // recursive so a subscriber may subscribe or unsubscribe.
-  std::recursive_mutex mutex_;
+  CPDKCriticalSection mutex_;
   std::map<int, Subscriber> subscribers_;
   int nextId_ = 1;
 };

@@ -1,13 +1,13 @@
 #include "DriveStateFile.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
 
+#include "HostFile.h"
 #include "SectorStore.h"
 
 namespace emu {
@@ -135,10 +135,8 @@ void CDriveStateFile::save(const std::string& path, const SavedDrive& saved) {
     out.flush();
     if (!out) throw std::runtime_error("state file " + path + ": cannot write " + temporary);
   }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
+  if (!hostfile::replace(temporary, path)) {
+    hostfile::remove(temporary);
     throw std::runtime_error("state file " + path + ": cannot replace it");
   }
 }

@@ -5,6 +5,7 @@
 
 #include "CommandBlocks.h"
 #include "EmulatedDrive.h"
+#include "PDKLockGuard.h"
 
 namespace emu {
 
@@ -26,22 +27,22 @@ void putText(uint8_t* field, size_t width, const char* text) {
 }  // namespace
 
 void CEmuAspiTarget::attach(uint8_t adapter, uint8_t target, CEmulatedDrive* drive) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   drives_[{adapter, target}] = drive;
 }
 
 void CEmuAspiTarget::detach(uint8_t adapter, uint8_t target) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   drives_.erase({adapter, target});
 }
 
 void CEmuAspiTarget::setAdapterCount(uint8_t count) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   explicitCount_ = count;
 }
 
 uint8_t CEmuAspiTarget::adapterCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return countLocked();
 }
 
@@ -56,7 +57,7 @@ uint32_t CEmuAspiTarget::supportInfo() const {
 }
 
 void CEmuAspiTarget::stallRequests(uint32_t count) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   stallsLeft_ = count;
 }
 
@@ -89,7 +90,7 @@ uint32_t CEmuAspiTarget::haInquiry(void* srb) {
   auto* s = static_cast<pdk::AspiHaInquiry*>(srb);
   uint8_t count;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     count = countLocked();
   }
   s->haCount = count;
@@ -124,7 +125,7 @@ uint32_t CEmuAspiTarget::execScsi(void* srb, AspiRecord& rec) {
 
   CEmulatedDrive* drive = nullptr;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     if (stallsLeft_ > 0) {
       if (stallsLeft_ != kForever) --stallsLeft_;
       s->status = pdk::kAspiStatusPending;
@@ -159,18 +160,18 @@ uint32_t CEmuAspiTarget::execScsi(void* srb, AspiRecord& rec) {
 }
 
 void CEmuAspiTarget::record(AspiRecord rec) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   if (requests_.size() == kRequestLogCapacity) requests_.pop_front();
   requests_.push_back(std::move(rec));
 }
 
 std::vector<AspiRecord> CEmuAspiTarget::requests() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return std::vector<AspiRecord>(requests_.begin(), requests_.end());
 }
 
 void CEmuAspiTarget::clearRequests() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   requests_.clear();
 }
 

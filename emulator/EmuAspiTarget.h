@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <utility>
 #include <vector>
+
+#include "PDKCriticalSection.h"
 
 namespace emu {
 
@@ -78,7 +79,7 @@ class CEmuAspiTarget {
   uint8_t countLocked() const;
   void record(AspiRecord rec);
 
-  mutable std::mutex mutex_;
+  mutable CPDKCriticalSection mutex_;
   std::map<std::pair<uint8_t, uint8_t>, CEmulatedDrive*> drives_;
   uint8_t explicitCount_ = 0;
   uint32_t stallsLeft_ = 0;

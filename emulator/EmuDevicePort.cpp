@@ -6,6 +6,7 @@
 
 #include "CommandBlocks.h"
 #include "EmulatedDrive.h"
+#include "PDKLockGuard.h"
 
 namespace emu {
 
@@ -125,17 +126,17 @@ std::string CEmuDevicePort::normalise(const char* path) {
 }
 
 void CEmuDevicePort::attach(char letter, CEmulatedDrive* drive) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   volumes_[letterKey(letter)].drive = drive;
 }
 
 void CEmuDevicePort::detach(char letter) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   volumes_.erase(letterKey(letter));
 }
 
 std::vector<char> CEmuDevicePort::logicalDriveLetters() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   std::vector<char> letters;
   for (const auto& [key, volume] : volumes_) {
     if (volume.drive != nullptr && key.size() == 6 && key == letterKey(key[4]))
@@ -145,7 +146,7 @@ std::vector<char> CEmuDevicePort::logicalDriveLetters() {
 }
 
 bool CEmuDevicePort::isRemovableDrive(char letter) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   const auto it = volumes_.find(letterKey(letter));
   return it != volumes_.end() && it->second.drive != nullptr &&
          it->second.drive->config().removable;
@@ -155,7 +156,7 @@ std::vector<std::string> CEmuDevicePort::rootEntries(char letter) {
   CEmulatedDrive* drive = nullptr;
   size_t volumeIndex = 0;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     const auto it = volumes_.find(letterKey(letter));
     if (it == volumes_.end() || it->second.drive == nullptr) return {};
     drive = it->second.drive;
@@ -183,7 +184,7 @@ std::vector<std::string> CEmuDevicePort::rootEntries(char letter) {
 bool CEmuDevicePort::isVolumeAccessible(char letter) {
   CEmulatedDrive* drive = nullptr;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     const auto it = volumes_.find(letterKey(letter));
     if (it == volumes_.end() || it->second.busy) return false;
     drive = it->second.drive;
@@ -193,43 +194,44 @@ bool CEmuDevicePort::isVolumeAccessible(char letter) {
   // ready refuses it, and the look counts as one of its commands.
   const uint8_t readCapacity[10] = {0x25};
   uint8_t answer[8] = {};
-  const ScsiResult r = drive->execute(readCapacity, sizeof(readCapacity), answer, sizeof(answer), true);
+  const ScsiResult r =
+      drive->execute(readCapacity, sizeof(readCapacity), answer, sizeof(answer), true);
   return r.delivered && r.status == kStatusGood;
 }
 
 void CEmuDevicePort::attachPath(const std::string& path, CEmulatedDrive* drive) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   volumes_[normalise(path.c_str())].drive = drive;
 }
 
 void CEmuDevicePort::detachPath(const std::string& path) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   volumes_.erase(normalise(path.c_str()));
 }
 
 void CEmuDevicePort::setBusy(char letter, bool busy) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   volumes_[letterKey(letter)].busy = busy;
 }
 
 void CEmuDevicePort::setPathBusy(const std::string& path, bool busy) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   volumes_[normalise(path.c_str())].busy = busy;
 }
 
 void CEmuDevicePort::setLockRefused(char letter, bool refused) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   volumes_[letterKey(letter)].lockRefused = refused;
 }
 
 bool CEmuDevicePort::isLocked(char letter) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   const auto it = volumes_.find(letterKey(letter));
   return it != volumes_.end() && it->second.lockedBy != 0;
 }
 
 pdk::PDKHandle CEmuDevicePort::open(const char* path, uint32_t* error) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   uint32_t code = pdk::kWinErrorFileNotFound;
   pdk::PDKHandle handle = pdk::invalidHandle();
   if (path) {
@@ -255,7 +257,7 @@ pdk::PDKHandle CEmuDevicePort::open(const char* path, uint32_t* error) {
 }
 
 void CEmuDevicePort::close(pdk::PDKHandle handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
   const auto h = handles_.find(value);
   if (h == handles_.end()) {
@@ -271,7 +273,7 @@ void CEmuDevicePort::close(pdk::PDKHandle handle) {
 // Lock, unlock and dismount act on the volume, not the drive: they need an open
 // handle on an attached drive and nothing else.
 bool CEmuDevicePort::controlVolume(pdk::PDKHandle handle, uint32_t code) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   if (!driveFor(handle)) return false;
   const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
   Volume& volume = volumes_[handles_[value]];
@@ -308,7 +310,7 @@ bool CEmuDevicePort::control(pdk::PDKHandle handle, uint32_t code, void* in, uin
 
   CEmulatedDrive* drive;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     drive = driveFor(handle);
     const auto h = handles_.find(reinterpret_cast<uintptr_t>(handle));
     if (h != handles_.end()) rec.volume = h->second;
@@ -335,7 +337,7 @@ bool CEmuDevicePort::control(pdk::PDKHandle handle, uint32_t code, void* in, uin
   }
   rec.succeeded = ok;
 
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   if (controls_.size() == kControlLogCapacity) controls_.pop_front();
   controls_.push_back(std::move(rec));
   return ok;
@@ -422,32 +424,32 @@ bool CEmuDevicePort::control98(CEmulatedDrive* drive, void* in, uint32_t inLengt
 }
 
 size_t CEmuDevicePort::openHandleCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return handles_.size();
 }
 
 uint64_t CEmuDevicePort::openCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return openCount_;
 }
 
 uint64_t CEmuDevicePort::badCloseCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return badCloses_;
 }
 
 std::vector<std::string> CEmuDevicePort::openedPaths() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return std::vector<std::string>(openedPaths_.begin(), openedPaths_.end());
 }
 
 std::vector<ControlRecord> CEmuDevicePort::controls() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return std::vector<ControlRecord>(controls_.begin(), controls_.end());
 }
 
 void CEmuDevicePort::clearControls() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   controls_.clear();
 }
 

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "DevicePort.h"
+#include "PDKCriticalSection.h"
 
 namespace emu {
 
@@ -120,7 +120,7 @@ class CEmuDevicePort : public pdk::IDevicePort {
   bool control98(CEmulatedDrive* drive, void* in, uint32_t inLength, void* out, uint32_t outLength,
                  uint32_t* returned, ControlRecord& rec);
 
-  mutable std::mutex mutex_;
+  mutable CPDKCriticalSection mutex_;
   std::map<std::string, Volume> volumes_;
   std::map<uintptr_t, std::string> handles_;  // open handle → volume key
   uintptr_t nextHandle_ = 0x1000;

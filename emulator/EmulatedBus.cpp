@@ -2,16 +2,31 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
 #include "EmuAspiTarget.h"
 #include "EmuDevicePort.h"
 #include "EmulatedDrive.h"
+#include "PDKLockGuard.h"
 
 namespace emu {
 
 namespace {
+
+// The bus's own thread: it runs the bus's work loop until the bus stops.
+class CBusWorker : public CPDKThread {
+ public:
+  explicit CBusWorker(std::function<void()> loop)
+      : CPDKThread(kStopPollMs), loop_(std::move(loop)) {}
+  ~CBusWorker() override { stop(); }
+
+ private:
+  static constexpr uint32_t kStopPollMs = 5;
+  void run() override { loop_(); }
+  std::function<void()> loop_;
+};
 
 char upperLetter(char letter) {
   const char up = char(std::toupper(static_cast<unsigned char>(letter)));
@@ -27,12 +42,12 @@ CEmulatedBus::CEmulatedBus(CEmuDevicePort& port, CEmuAspiTarget* aspi) : port_(p
 
 CEmulatedBus::~CEmulatedBus() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     stopping_ = true;
   }
-  changed_.notify_all();
-  if (worker_.joinable()) worker_.join();
-  std::lock_guard<std::mutex> lock(mutex_);
+  changed_.notifyAll();
+  worker_.reset();
+  CPDKLockGuard lock(&mutex_);
   for (auto& entry : slots_) {
     if (entry.second.present) unrouteLocked(entry.second);
     entry.first->setDetachHandler({});
@@ -41,7 +56,7 @@ CEmulatedBus::~CEmulatedBus() {
 
 void CEmulatedBus::setFirstLetter(char letter) {
   const char up = upperLetter(letter);
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   firstLetter_ = up;
 }
 
@@ -97,34 +112,34 @@ std::vector<char> CEmulatedBus::attachLocked(CEmulatedDrive* drive, std::vector<
 std::vector<char> CEmulatedBus::attach(CEmulatedDrive* drive, unsigned volumes) {
   if (volumes < 1 || volumes > 2)
     throw std::invalid_argument("emulated bus: a drive has one or two volumes");
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return attachLocked(drive, freeLettersLocked(volumes));
 }
 
 std::vector<char> CEmulatedBus::attach(CEmulatedDrive* drive, const std::vector<char>& letters) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return attachLocked(drive, letters);
 }
 
 std::vector<char> CEmulatedBus::plugIn(CEmulatedDrive* drive, unsigned volumes) {
-  std::lock_guard<std::recursive_mutex> order(announceMutex_);
+  CPDKLockGuard order(&announceMutex_);
   const std::vector<char> letters = attach(drive, volumes);
   announce(true, maskOfLetters(letters), drive);
   return letters;
 }
 
 std::vector<char> CEmulatedBus::plugIn(CEmulatedDrive* drive, const std::vector<char>& letters) {
-  std::lock_guard<std::recursive_mutex> order(announceMutex_);
+  CPDKLockGuard order(&announceMutex_);
   const std::vector<char> assigned = attach(drive, letters);
   announce(true, maskOfLetters(assigned), drive);
   return assigned;
 }
 
 void CEmulatedBus::unplug(CEmulatedDrive* drive) {
-  std::lock_guard<std::recursive_mutex> order(announceMutex_);
+  CPDKLockGuard order(&announceMutex_);
   uint32_t removed = 0;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     auto it = slots_.find(drive);
     if (it == slots_.end()) return;
     if (it->second.present) {
@@ -134,7 +149,7 @@ void CEmulatedBus::unplug(CEmulatedDrive* drive) {
     slots_.erase(it);
     drive->setDetachHandler({});
   }
-  changed_.notify_all();
+  changed_.notifyAll();
   if (removed) announce(false, removed, drive);
 }
 
@@ -166,22 +181,22 @@ void CEmulatedBus::detachAndReturn(CEmulatedDrive* drive, std::chrono::milliseco
 void CEmulatedBus::detachForever(CEmulatedDrive* drive) { depart(drive, std::nullopt); }
 
 void CEmulatedBus::depart(CEmulatedDrive* drive, std::optional<std::chrono::milliseconds> back) {
-  std::lock_guard<std::recursive_mutex> order(announceMutex_);
+  CPDKLockGuard order(&announceMutex_);
   uint32_t mask = 0;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     auto it = slots_.find(drive);
     if (it == slots_.end() || !it->second.present)
       throw std::logic_error("emulated bus: the drive is not on the bus");
     departLocked(it->second, back);
     mask = maskOfLetters(it->second.letters);
   }
-  changed_.notify_all();
+  changed_.notifyAll();
   announce(false, mask, drive);
 }
 
 void CEmulatedBus::setReattachBehaviour(CEmulatedDrive* drive, ReattachBehaviour behaviour) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   auto it = slots_.find(drive);
   if (it == slots_.end()) throw std::invalid_argument("emulated bus: drive not attached");
   it->second.behaviour = behaviour;
@@ -191,31 +206,35 @@ void CEmulatedBus::handleDetach(CEmulatedDrive* drive) {
   // Only the state lock: this runs inside the drive's command, and must not
   // wait for an announcement that may itself be waiting for that drive.
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     auto it = slots_.find(drive);
     if (it == slots_.end() || !it->second.present) return;
     it->second.departurePending = true;
     ensureWorkerLocked();
   }
-  changed_.notify_all();
+  changed_.notifyAll();
 }
 
 void CEmulatedBus::announce(bool arrival, uint32_t mask, const CEmulatedDrive* drive) {
   broadcaster_.announce(arrival, mask);
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    CPDKLockGuard lock(&mutex_);
     events_.push_back(BusEvent{arrival, mask, drive});
   }
-  changed_.notify_all();
+  changed_.notifyAll();
 }
 
 void CEmulatedBus::ensureWorkerLocked() {
-  if (!worker_.joinable() && !stopping_) worker_ = std::thread(&CEmulatedBus::workerLoop, this);
+  if (worker_ || stopping_) return;
+  worker_ = std::make_unique<CBusWorker>([this] { workerLoop(); });
+  worker_->start();
 }
 
 void CEmulatedBus::workerLoop() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   while (!stopping_) {
+    // Taken before the state is looked at: a change made after the look sets it.
+    const std::shared_ptr<CPDKEvent> changed = changed_.next();
     // The earliest due piece of work: a departure asked for is due at once.
     CEmulatedDrive* next = nullptr;
     std::optional<Clock::time_point> due;
@@ -230,19 +249,18 @@ void CEmulatedBus::workerLoop() {
         next = entry.first;
       }
     }
-    if (!due) {
-      changed_.wait(lock);
-      continue;
-    }
-    if (*due > Clock::now()) {
-      changed_.wait_until(lock, *due);
+    const Clock::time_point now = Clock::now();
+    if (!due || *due > now) {
+      lock.release();
+      changed->wait(due ? CChangeSignal::millisecondsUntil(*due, now) : CPDKEvent::kInfinite);
+      lock.lock();
       continue;
     }
 
     // Announcing operations take the order lock before the state lock; the
     // slot may change while this thread waits for it, so it is looked at again.
-    lock.unlock();
-    std::lock_guard<std::recursive_mutex> order(announceMutex_);
+    lock.release();
+    CPDKLockGuard order(&announceMutex_);
     lock.lock();
     if (stopping_) break;
     auto it = slots_.find(next);
@@ -262,14 +280,14 @@ void CEmulatedBus::workerLoop() {
     } else {
       continue;
     }
-    lock.unlock();
+    lock.release();
     announce(arrival, mask, next);
     lock.lock();
   }
 }
 
 std::vector<char> CEmulatedBus::lettersOf(const CEmulatedDrive* drive) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   auto it = slots_.find(drive);
   return it == slots_.end() ? std::vector<char>() : it->second.letters;
 }
@@ -280,7 +298,7 @@ uint32_t CEmulatedBus::maskOf(const CEmulatedDrive* drive) const {
 
 CEmulatedDrive* CEmulatedBus::driveAt(char letter) const {
   const char up = upperLetter(letter);
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   for (const auto& entry : slots_)
     if (std::count(entry.second.letters.begin(), entry.second.letters.end(), up))
       return entry.first;
@@ -288,30 +306,32 @@ CEmulatedDrive* CEmulatedBus::driveAt(char letter) const {
 }
 
 bool CEmulatedBus::isPresent(const CEmulatedDrive* drive) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   auto it = slots_.find(drive);
   return it != slots_.end() && it->second.present;
 }
 
 uint8_t CEmulatedBus::adapterOf(const CEmulatedDrive* drive) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   auto it = slots_.find(drive);
   return it == slots_.end() ? 0 : it->second.adapter;
 }
 
 std::vector<BusEvent> CEmulatedBus::events() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return events_;
 }
 
 void CEmulatedBus::clearEvents() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   events_.clear();
 }
 
 bool CEmulatedBus::waitForEvents(size_t count, std::chrono::milliseconds timeout) const {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] { return events_.size() >= count; });
+  return changed_.waitFor(timeout, [&] {
+    CPDKLockGuard lock(&mutex_);
+    return events_.size() >= count;
+  });
 }
 
 }  // namespace emu

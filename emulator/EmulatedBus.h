@@ -6,16 +6,16 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
+#include "ChangeSignal.h"
 #include "DeviceChangeBroadcaster.h"
+#include "PDKCriticalSection.h"
+#include "PDKThread.h"
 
 namespace emu {
 
@@ -139,14 +139,14 @@ class CEmulatedBus {
   // announcement, so the order of changes is the order of announcements.
   // Queries never take it, so a window procedure may query while a change is
   // being announced. Recursive: a subscriber may unplug on the announcing thread.
-  std::recursive_mutex announceMutex_;
-  mutable std::mutex mutex_;  // the state below
-  mutable std::condition_variable changed_;
+  CPDKCriticalSection announceMutex_;
+  mutable CPDKCriticalSection mutex_;  // the state below
+  CChangeSignal changed_;
   std::map<CEmulatedDrive*, Slot, std::less<>> slots_;  // less<>: found by const pointer too
   char firstLetter_ = 'E';
   std::vector<BusEvent> events_;
   bool stopping_ = false;
-  std::thread worker_;
+  std::unique_ptr<CPDKThread> worker_;  // carries out departures and returns
 };
 
 }  // namespace emu

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "PDKLockGuard.h"
+
 namespace emu {
 
 namespace {
@@ -144,7 +146,7 @@ std::string CEmulatedDrive::identifierText() const {
 
 ScsiResult CEmulatedDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data,
                                    uint32_t dataLength, bool dataIn) {
-  std::unique_lock<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   ++commandCount_;
   const Request r{cdb, cdb ? cdbLength : 0, data, data ? dataLength : 0, dataIn};
   if (faultsLeft_ > 0 && faultFilter_.matches(r.cdb, r.cdbLength)) {
@@ -169,7 +171,7 @@ ScsiResult CEmulatedDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t
   const DetachRequest request = *pendingDetach_;
   pendingDetach_.reset();
   const std::function<void(const DetachRequest&)> handler = detachHandler_;
-  lock.unlock();
+  lock.release();
   if (handler) handler(request);
   return result;
 }
@@ -538,7 +540,7 @@ void CEmulatedDrive::checkLba(uint32_t lba) const {
 
 std::vector<uint8_t> CEmulatedDrive::sector(uint32_t lba) const {
   checkLba(lba);
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   std::vector<uint8_t> data(kDriveSectorSize);
   readFlash(lba, data.data());
   return data;
@@ -546,27 +548,27 @@ std::vector<uint8_t> CEmulatedDrive::sector(uint32_t lba) const {
 
 void CEmulatedDrive::setSector(uint32_t lba, const uint8_t* data512) {
   checkLba(lba);
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   writeFlash(lba, data512);
 }
 
 size_t CEmulatedDrive::storedSectorCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return store_->storedSectorCount();
 }
 
 std::vector<CommandRecord> CEmulatedDrive::commandLog() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return std::vector<CommandRecord>(log_.begin(), log_.end());
 }
 
 void CEmulatedDrive::clearCommandLog() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   log_.clear();
 }
 
 uint64_t CEmulatedDrive::commandCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return commandCount_;
 }
 
@@ -575,24 +577,24 @@ void CEmulatedDrive::injectFaults(FaultKind kind, uint32_t count) {
 }
 
 void CEmulatedDrive::injectFaults(FaultKind kind, uint32_t count, CCommandFilter filter) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   faultKind_ = kind;
   faultsLeft_ = count;
   faultFilter_ = filter;
 }
 
 void CEmulatedDrive::setNotReady(uint32_t commands) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   notReadyLeft_ = commands;
 }
 
 void CEmulatedDrive::setDetachHandler(std::function<void(const DetachRequest&)> handler) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   detachHandler_ = std::move(handler);
 }
 
 uint32_t CEmulatedDrive::pendingFaults() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return faultsLeft_;
 }
 
@@ -601,7 +603,7 @@ uint32_t CEmulatedDrive::pendingFaults() const {
 namespace emu {
 
 DriveState CEmulatedDrive::state() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   DriveState s;
   s.configBlock = configBlock_;
   s.password = password_;
@@ -625,7 +627,7 @@ void CEmulatedDrive::restore(const DriveState& s) {
   if (s.hiddenArea.size() != CHiddenArea::kPageCount * CHiddenArea::kPageSize) {
     throw std::invalid_argument("the saved hidden area is not 32 pages of 512 bytes");
   }
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   // Build the layout aside first, so a state that does not fit changes nothing.
   std::optional<CRemovableLayout> removable = removableLayout_;
   std::optional<CFixedDiskLayout> fixed = fixedLayout_;

@@ -9,7 +9,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "CommandFilter.h"
 #include "FixedDiskLayout.h"
 #include "HiddenArea.h"
+#include "PDKCriticalSection.h"
 #include "RemovableLayout.h"
 #include "SectorStore.h"
 
@@ -279,7 +279,7 @@ class CEmulatedDrive {
   void checkLba(uint32_t lba) const;
 
   const DriveConfig config_;
-  mutable std::mutex mutex_;
+  mutable CPDKCriticalSection mutex_;
   std::unique_ptr<CSectorStore> store_;
   std::array<uint8_t, kConfigBlockLength> configBlock_{};
   CHiddenArea hidden_;

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
+
+#include "HostFile.h"
+#include "PDKLockGuard.h"
 
 namespace emu {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -38,25 +37,23 @@ std::unique_ptr<CSectorStore> CSectorStore::inMemory(uint32_t sectors) {
 std::unique_ptr<CSectorStore> CSectorStore::openImage(const std::string& path, uint32_t sectors,
                                                       bool create) {
   checkCount(sectors);
-  const uintmax_t expected = uintmax_t(sectors) * kSectorSize;
-  const fs::path p(path);
-  std::error_code ec;
-  const fs::file_status status = fs::status(p, ec);
-  if (!fs::exists(status)) {
+  const uint64_t expected = uint64_t(sectors) * kSectorSize;
+  const hostfile::Kind kind = hostfile::kindOf(path);
+  if (kind == hostfile::Kind::kMissing) {
     if (!create) throw std::runtime_error("sector image " + path + ": no such file");
     // Created empty and then extended, so the file system keeps it sparse: a
     // 1 GB image costs nothing until its sectors are written.
-    bool made = std::ofstream(p, std::ios::binary).is_open();
-    if (made) fs::resize_file(p, expected, ec);
-    if (!made || ec) {
-      fs::remove(p, ec);
+    const bool made = std::ofstream(path, std::ios::binary).is_open();
+    if (!made || !hostfile::resize(path, expected)) {
+      hostfile::remove(path);
       throw std::runtime_error("sector image " + path + ": cannot create it");
     }
-  } else if (!fs::is_regular_file(status)) {
+  } else if (kind != hostfile::Kind::kRegular) {
     throw std::runtime_error("sector image " + path + ": not a regular file");
   }
-  const uintmax_t actual = fs::file_size(p, ec);
-  if (ec) throw std::runtime_error("sector image " + path + ": cannot read its size");
+  uint64_t actual = 0;
+  if (!hostfile::sizeOf(path, actual))
+    throw std::runtime_error("sector image " + path + ": cannot read its size");
   if (actual != expected)
     throw std::runtime_error("sector image " + path + ": " + std::to_string(actual) +
                              " bytes, expected " + std::to_string(expected) + " (" +
@@ -64,7 +61,7 @@ std::unique_ptr<CSectorStore> CSectorStore::openImage(const std::string& path, u
 
   std::unique_ptr<CSectorStore> store(new CSectorStore(sectors, true));
   store->path_ = path;
-  store->file_.open(p, std::ios::in | std::ios::out | std::ios::binary);
+  store->file_.open(path, std::ios::in | std::ios::out | std::ios::binary);
   if (!store->file_.is_open())
     throw std::runtime_error("sector image " + path + ": cannot open it for reading and writing");
   return store;
@@ -90,7 +87,7 @@ void CSectorStore::seek(uint32_t lba) const {
 }
 
 void CSectorStore::read(uint32_t lba, uint32_t count, uint8_t* out) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   checkRange(lba, count);
   if (count == 0) return;
   if (image_) {
@@ -110,7 +107,7 @@ void CSectorStore::read(uint32_t lba, uint32_t count, uint8_t* out) const {
 }
 
 void CSectorStore::write(uint32_t lba, uint32_t count, const uint8_t* in) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   checkRange(lba, count);
   if (count == 0) return;
   if (image_) {
@@ -134,14 +131,14 @@ void CSectorStore::write(uint32_t lba, uint32_t count, const uint8_t* in) {
 }
 
 void CSectorStore::flush() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   if (!image_) return;
   file_.flush();
   if (!file_) ioFailure("flush");
 }
 
 size_t CSectorStore::storedSectorCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  CPDKLockGuard lock(&mutex_);
   return image_ ? sectorCount_ : sectors_.size();
 }
 

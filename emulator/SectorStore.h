@@ -9,8 +9,9 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
+
+#include "PDKCriticalSection.h"
 
 namespace emu {
 
@@ -63,7 +64,7 @@ class CSectorStore {
   const uint32_t sectorCount_;
   const bool image_;
   std::string path_;
-  mutable std::mutex mutex_;
+  mutable CPDKCriticalSection mutex_;
   std::map<uint32_t, Sector> sectors_;  // in memory: only sectors holding a non-zero byte
   mutable std::fstream file_;           // image
 };

@@ -4,10 +4,11 @@
 // carries no decorated names, as programs loading the library expect.
 
 #include <cstdint>
-#include <mutex>
-#include <shared_mutex>
 
 #include "EmuAspiLibrary.h"
+#include "PDKCriticalSection.h"
+#include "PDKEvent.h"
+#include "PDKLockGuard.h"
 
 namespace {
 
@@ -15,12 +16,37 @@ constexpr uint8_t kStatusError = 0x04;
 constexpr uint32_t kSupportNoAdapters = 0x0100;  // completed, 0 adapters
 constexpr uint8_t kStatusInvalidSrb = 0xE0;
 
-// Calls share the lock; installing a handler takes it exclusively, so once
-// TovikEmuAspi_setTarget returns no call is still running in the old handler.
-std::shared_mutex gLock;
+// Calls run side by side, each counted while it is in its handler; installing
+// a handler waits until none is, so once TovikEmuAspi_setTarget returns no call
+// is still running in the old handler.
+CPDKCriticalSection gLock;  // the handlers and the count of calls
 emu::AspiSendHandler gSend = nullptr;
 emu::AspiSupportHandler gSupport = nullptr;
 void* gContext = nullptr;
+int gCalls = 0;
+CPDKEvent gNoCalls(true, true);  // set while gCalls is 0
+
+// One call's hold on the handlers it copied.
+class Call {
+ public:
+  Call() {
+    CPDKLockGuard guard(&gLock);
+    if (gCalls++ == 0) gNoCalls.reset();
+    send = gSend;
+    support = gSupport;
+    context = gContext;
+  }
+  ~Call() {
+    CPDKLockGuard guard(&gLock);
+    if (--gCalls == 0) gNoCalls.set();
+  }
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+
+  emu::AspiSendHandler send;
+  emu::AspiSupportHandler support;
+  void* context;
+};
 
 }  // namespace
 
@@ -28,24 +54,32 @@ extern "C" {
 
 uint32_t __cdecl SendASPI32Command(void* srb) {
   if (!srb) return kStatusInvalidSrb;
-  std::shared_lock<std::shared_mutex> lock(gLock);
-  if (gSend) return gSend(gContext, srb);
+  const Call call;
+  if (call.send) return call.send(call.context, srb);
   static_cast<uint8_t*>(srb)[1] = kStatusError;
   return kStatusError;
 }
 
 uint32_t __cdecl GetASPI32SupportInfo() {
-  std::shared_lock<std::shared_mutex> lock(gLock);
-  if (gSupport) return gSupport(gContext);
+  const Call call;
+  if (call.support) return call.support(call.context);
   return kSupportNoAdapters;
 }
 
 void __cdecl TovikEmuAspi_setTarget(emu::AspiSendHandler send, emu::AspiSupportHandler support,
                                     void* context) {
-  std::unique_lock<std::shared_mutex> lock(gLock);
-  gSend = send;
-  gSupport = send ? support : nullptr;
-  gContext = send ? context : nullptr;
+  for (;;) {
+    {
+      CPDKLockGuard guard(&gLock);
+      if (gCalls == 0) {
+        gSend = send;
+        gSupport = send ? support : nullptr;
+        gContext = send ? context : nullptr;
+        return;
+      }
+    }
+    gNoCalls.wait(CPDKEvent::kInfinite);
+  }
 }
 
 }  // extern "C"

@@ -46,12 +46,12 @@ CPDK& CPDK::operator=(const CPDK&) {
 }
 
 DeviceParams CPDK::params() const {
-  std::lock_guard<std::mutex> lock(m_lock);
+  CPDKLockGuard lock(&m_lock);
   return m_params;
 }
 
 CPDK::Binding CPDK::binding() const {
-  std::lock_guard<std::mutex> lock(m_lock);
+  CPDKLockGuard lock(&m_lock);
   return {m_params, m_impl};
 }
 
@@ -66,7 +66,7 @@ std::shared_ptr<CPDKImpl::Features> CPDK::features(int& code) const {
 
 template <typename Store>
 void CPDK::storeIfBound(const CPDKImpl* impl, Store store) {
-  std::lock_guard<std::mutex> lock(m_lock);
+  CPDKLockGuard lock(&m_lock);
   if (m_impl == impl && m_params.status == pdk::kOk) store(m_params);
 }
 
@@ -208,7 +208,7 @@ bool CPDK::attachDevice(const DeviceParams& p) {
     CPDKLockGuard sdk(&CPDKSDK::sdkLock());
     // Under the SDK lock: no update of the drive can come before the binding.
     CPDKImpl* slot = CPDKSDK::instance().attachObserver(p, this);
-    std::lock_guard<std::mutex> lock(m_lock);
+    CPDKLockGuard lock(&m_lock);
     if (slot == nullptr) {
       // Not attached is not usable, whatever status the stale params carried.
       m_params = DeviceParams();
@@ -218,7 +218,7 @@ bool CPDK::attachDevice(const DeviceParams& p) {
     m_impl = slot;
     return true;
   } catch (const pdk::CPDKException&) {
-    std::lock_guard<std::mutex> lock(m_lock);
+    CPDKLockGuard lock(&m_lock);
     m_params = DeviceParams();
     return false;
   }
@@ -238,7 +238,7 @@ bool CPDK::attachDevice(char letter) {
 void CPDK::detachDevice() {
   DeviceParams old;
   {
-    std::lock_guard<std::mutex> lock(m_lock);
+    CPDKLockGuard lock(&m_lock);
     old = m_params;
     m_params = DeviceParams();
     m_impl = &CPDKImpl::nullDevice();
@@ -252,7 +252,7 @@ void CPDK::detachDevice() {
 
 void CPDK::update(CPDKImpl& subject, const DeviceParams& p) {
   {
-    std::lock_guard<std::mutex> lock(m_lock);
+    CPDKLockGuard lock(&m_lock);
     if (m_impl != &subject || p == m_params) return;
     if (p.status != pdk::kNotConnected) {
       m_params = p;

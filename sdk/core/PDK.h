@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "DeviceParams.h"
+#include "PDKCriticalSection.h"
 #include "PDKImpl.h"
 
 class CPDKCookie;
@@ -77,7 +77,7 @@ class CPDK : public IPDKObserver {
   void storeIfBound(const CPDKImpl* impl, Store store);
   void detachLocked();
 
-  mutable std::mutex m_lock;  // m_params and m_impl
+  mutable CPDKCriticalSection m_lock;  // m_params and m_impl
   DeviceParams m_params;
   CPDKImpl* m_impl;
   std::unique_ptr<CPDKCookie> m_cookies;

@@ -1,14 +1,15 @@
 #include "DebugOutput.h"
 
-#include <mutex>
 #include <utility>
 
 #include "OSPlatform.h"
+#include "PDKCriticalSection.h"
+#include "PDKLockGuard.h"
 
 namespace {
 
 struct HookSlot {
-  std::mutex mutex;
+  CPDKCriticalSection mutex;
   std::function<void(const char*)> hook;
 };
 
@@ -26,7 +27,7 @@ void debugOutput(const char* text) {
   if (text == nullptr) return;
   std::function<void(const char*)> hook;
   {
-    std::lock_guard<std::mutex> lock(hookSlot().mutex);
+    CPDKLockGuard lock(&hookSlot().mutex);
     hook = hookSlot().hook;
   }
   // Called outside the lock so a hook may itself write output or change the hook.
@@ -38,7 +39,7 @@ void debugOutput(const char* text) {
 }
 
 void setDebugOutputHook(std::function<void(const char*)> hook) {
-  std::lock_guard<std::mutex> lock(hookSlot().mutex);
+  CPDKLockGuard lock(&hookSlot().mutex);
   hookSlot().hook = std::move(hook);
 }
 

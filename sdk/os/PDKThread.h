@@ -31,6 +31,10 @@ class CPDKThread {
   void stop();
   bool isRunning() const;  // the run flag
 
+  // Runs body(argument) on a thread of its own that nobody waits for; false
+  // when no thread could be started (body is then not called).
+  static bool runDetached(void (*body)(void*), void* argument);
+
  protected:
   virtual void run() = 0;  // loops while runFlag() is true
   bool runFlag() const;

@@ -1,6 +1,6 @@
 #include "TestClock.h"
 
-#include <thread>
+#include "OSPlatform.h"
 
 namespace pdkos {
 
@@ -11,7 +11,7 @@ uint32_t CTestClock::tickCount() { return now_.load(); }
 void CTestClock::sleep(uint32_t ms) {
   now_.fetch_add(ms);
   // A thread polling in a sleep loop must still let the others make progress.
-  std::this_thread::yield();
+  platform::sleep(0);
 }
 
 void CTestClock::advance(uint32_t ms) { now_.fetch_add(ms); }

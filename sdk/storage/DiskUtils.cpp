@@ -1,12 +1,13 @@
 #include "DiskUtils.h"
 
 #include <cctype>
-#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "DevicePort.h"
 #include "OSKind.h"
+#include "PDKCriticalSection.h"
+#include "PDKLockGuard.h"
 #include "PDKTrace.h"
 
 namespace {
@@ -16,9 +17,9 @@ constexpr size_t kDirectoryLength = 256;
 // Handles a destructor leaves open live here until the process ends: their
 // objects are never destroyed, because destroying one would close it.
 void keepOpenForProcessLifetime(std::unique_ptr<CDeviceHandle> handle) {
-  static std::mutex lock;
+  static CPDKCriticalSection lock;
   static auto* kept = new std::vector<std::unique_ptr<CDeviceHandle>>();
-  std::lock_guard<std::mutex> guard(lock);
+  CPDKLockGuard guard(&lock);
   kept->push_back(std::move(handle));
 }
 

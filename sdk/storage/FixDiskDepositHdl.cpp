@@ -2,8 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <system_error>
-#include <thread>
 
 #include "Connection.h"
 #include "DeviceHandle.h"
@@ -11,10 +9,11 @@
 #include "GuardedNotify.h"
 #include "OSKind.h"
 #include "PDKErrors.h"
-#include "ScsiCdb.h"
 #include "PDKSDK.h"
+#include "PDKThread.h"
 #include "PDKTrace.h"
 #include "ReconnectJob.h"
+#include "ScsiCdb.h"
 
 namespace {
 
@@ -42,14 +41,14 @@ void runJob(CReconnectJob& job, CGuardedNotify& notify, int* result) {
   }
 }
 
-int runThread(std::unique_ptr<Reattach> reattach) {
+void runThread(void* argument) {
+  std::unique_ptr<Reattach> reattach(static_cast<Reattach*>(argument));
   try {
     int result = pdk::kOk;
     runJob(reattach->job, reattach->notify, &result);
   } catch (...) {
     PDKTrace("caught exception in CFixDiskDepositHdl::runThread\n");
   }
-  return 0;
 }
 
 }  // namespace
@@ -214,13 +213,13 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
   const int64_t unit = unitBytes(r);
   int64_t minSafe = 0;
   int64_t minDummy = 0;
-  rc = unit > 0 ? minPartitionSize(dev, minSafe, minDummy) : static_cast<int>(pdk::kDeviceInternalError);
+  rc = unit > 0 ? minPartitionSize(dev, minSafe, minDummy)
+                : static_cast<int>(pdk::kDeviceInternalError);
   if (rc != pdk::kOk) {
     notify.onError(rc, "error in format process");
     return rc;
   }
-  const int64_t currentPublic =
-      (static_cast<int64_t>(r.words[0]) - r.words[4] - r.words[5]) * unit;
+  const int64_t currentPublic = (static_cast<int64_t>(r.words[0]) - r.words[4] - r.words[5]) * unit;
   if ((params.safeBytes > 0 && params.safeBytes < minSafe) ||
       (params.dummyBytes > 0 && params.dummyBytes < minDummy) || currentPublic < minSafe ||
       params.safeBytes < 0 || params.dummyBytes < 0) {
@@ -236,8 +235,9 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
   rc = sendOut(dev, kSubCodeConfigure, block, sizeof(block));
   if (rc == pdk::kOk) {
     m_backup.save(dev);
-    rc = formatFixDiskPartitions(dev, params, &notify) == pdk::kOk ? pdk::kOk
-                                                                   : static_cast<int>(pdk::kFormatFailed);
+    rc = formatFixDiskPartitions(dev, params, &notify) == pdk::kOk
+             ? pdk::kOk
+             : static_cast<int>(pdk::kFormatFailed);
     // Back whatever became of the format: the drive keeps its hidden area.
     const int restored = m_backup.restore(dev);
     if (rc == pdk::kOk) rc = restored;
@@ -262,11 +262,10 @@ int CFixDiskDepositHdl::attachDetach(CDeviceHandle& dev, const DeviceParams& par
     return result;
   }
   auto reattach = std::make_unique<Reattach>(params, dev, wait, bootFlag, notify);
-  try {
-    std::thread(runThread, std::move(reattach)).detach();
-  } catch (const std::system_error&) {
+  if (!CPDKThread::runDetached(&runThread, reattach.get())) {
     PDKTrace("CFixDiskDepositHdl::attachDetach - ERROR while trying to dispatch a thread\n");
     return pdk::kGeneralError;
   }
+  reattach.release();  // the thread owns it now
   return pdk::kOk;
 }

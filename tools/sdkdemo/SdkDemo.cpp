@@ -3,19 +3,20 @@
 // attach a device handle, read what the drive tells, keep a cookie on it,
 // set up its privacy zone, log in and out, and pull it out again.
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "ChangeSignal.h"
 #include "DemoRegistration.h"
 #include "DevicePoll.h"
 #include "EmuDevicePort.h"
 #include "EmulatedBus.h"
 #include "EmulatedDrive.h"
 #include "OSKind.h"
+#include "PDKCriticalSection.h"
+#include "PDKLockGuard.h"
 #include "sdk/PDKSDK.h"
 #include "sdk/core/PDKSDK.h"
 
@@ -49,8 +50,8 @@ class DemoListener : public CDeviceListener {
 
   // The next record heard with this status, or none after the time-out.
   bool waitFor(int status, DeviceParams* out, std::chrono::seconds timeout) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] {
+    return m_changed.waitFor(timeout, [&] {
+      CPDKLockGuard lock(&m_mutex);
       for (const DeviceParams& p : m_heard) {
         if (p.status == status) {
           *out = p;
@@ -63,13 +64,15 @@ class DemoListener : public CDeviceListener {
 
  private:
   void record(const DeviceParams& p) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_heard.push_back(p);
-    m_changed.notify_all();
+    {
+      CPDKLockGuard lock(&m_mutex);
+      m_heard.push_back(p);
+    }
+    m_changed.notifyAll();
   }
 
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
+  CPDKCriticalSection m_mutex;
+  emu::CChangeSignal m_changed;
   std::vector<DeviceParams> m_heard;
 };
 

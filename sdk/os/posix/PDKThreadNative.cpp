@@ -12,6 +12,15 @@ bool CPDKThread::launch() {
   }
 }
 
+bool CPDKThread::runDetached(void (*body)(void*), void* argument) {
+  try {
+    std::thread([body, argument] { body(argument); }).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
 void CPDKThread::waitForPrevious() {
   if (native_.joinable()) native_.join();
 }

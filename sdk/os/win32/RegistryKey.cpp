@@ -2,19 +2,24 @@
 
 #include <windows.h>
 
-#include <mutex>
+#include "PDKCriticalSection.h"
+#include "PDKLockGuard.h"
 
 namespace pdkos {
 
 namespace {
 
-std::mutex g_redirectLock;
+// Made on first use, whatever the order in which the files' statics are made.
+CPDKCriticalSection& redirectLock() {
+  static CPDKCriticalSection lock;
+  return lock;
+}
 std::string g_redirect[2];
 
 HKEY openRoot(RegistryRoot root, const std::string& path) {
   std::string redirect;
   {
-    std::lock_guard<std::mutex> guard(g_redirectLock);
+    CPDKLockGuard guard(&redirectLock());
     redirect = g_redirect[static_cast<int>(root)];
   }
   HKEY base = root == RegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_DYN_DATA;
@@ -31,7 +36,7 @@ HKEY openRoot(RegistryRoot root, const std::string& path) {
 }  // namespace
 
 void CRegistryKey::redirectRoot(RegistryRoot root, const std::string& currentUserPath) {
-  std::lock_guard<std::mutex> guard(g_redirectLock);
+  CPDKLockGuard guard(&redirectLock());
   g_redirect[static_cast<int>(root)] = currentUserPath;
 }
 
