@@ -1,5 +1,6 @@
 #include "FixDiskDepositHdl.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -227,10 +228,26 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
     notify.onError(pdk::kBadParameters, "error in deposit parameters ");
     return pdk::kBadParameters;
   }
+  // Once 0x0045 is sent the old layout is gone, so every volume the format
+  // will lay must be known to fit before.
+  const int64_t safeUnits = params.safeBytes / unit;
+  const int64_t dummyUnits = params.dummyBytes / unit;
+  const int64_t unitSectors = unit / kSectorSize;
+  const int64_t publicUnits = static_cast<int64_t>(r.words[0]) - safeUnits - dummyUnits;
+  rc = CFatFormatter::checkPartitionSize(
+      static_cast<uint64_t>(std::max<int64_t>(publicUnits, 0) * unitSectors));
+  if (rc == pdk::kOk && dummyUnits > 0)
+    rc = CFatFormatter::checkPartitionSize(static_cast<uint64_t>(dummyUnits * unitSectors));
+  if (rc == pdk::kOk && params.safeBytes > 0)
+    rc = CFatFormatter::checkPartitionSize(static_cast<uint64_t>(params.safeBytes / kSectorSize));
+  if (rc != pdk::kOk) {
+    notify.onError(rc, "error in format process");
+    return rc;
+  }
 
   uint8_t block[28] = {};
-  pdk::putLe32(block, static_cast<uint32_t>(params.safeBytes / unit));
-  pdk::putLe32(block + 4, static_cast<uint32_t>(params.dummyBytes / unit));
+  pdk::putLe32(block, static_cast<uint32_t>(safeUnits));
+  pdk::putLe32(block + 4, static_cast<uint32_t>(dummyUnits));
   pdk::putLe32(block + 8, static_cast<uint32_t>(std::strlen(params.password)));
   std::memcpy(block + 12, params.password, std::strlen(params.password));
   rc = sendOut(dev, kSubCodeConfigure, block, sizeof(block));

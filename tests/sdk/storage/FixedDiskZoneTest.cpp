@@ -29,8 +29,8 @@ constexpr const char* kPassword = "open sesame";
 constexpr uint32_t kUnit = 64 * 32;  // sectors: the drive's unit factors
 constexpr uint32_t kSectors = 8 * kUnit;
 
-emu::DriveConfig fixedDrive(const char* serial) {
-  emu::DriveConfig c = smallDrive(kSectors);
+emu::DriveConfig fixedDrive(const char* serial, uint32_t sectors) {
+  emu::DriveConfig c = smallDrive(sectors);
   c.serial = serial;
   c.removable = false;
   c.revision = "3.10";
@@ -57,8 +57,10 @@ std::string text(const Sector& s, size_t at, size_t length) {
 // A drive on the bus, plugged in and taken in by detection before each test.
 class FixedDiskZoneTest : public ::testing::Test {
  public:  // read() is the disk the volume checks look at
-  explicit FixedDiskZoneTest(const char* serial = "0F3B27200001")
-      : drive(fixedDrive(serial)), bus(port), connection(CConnectionSingleton::instance()) {
+  explicit FixedDiskZoneTest(const char* serial = "0F3B27200001", uint32_t sectors = kSectors)
+      : drive(fixedDrive(serial, sectors)),
+        bus(port),
+        connection(CConnectionSingleton::instance()) {
     pdk::setDevicePort(&port);
   }
   void SetUp() override {
@@ -92,13 +94,14 @@ class FixedDiskZoneTest : public ::testing::Test {
     const Sector boot = read(start);
     return text(read(start + 1 + 2 * le16(boot, 22)), 32, 11);
   }
-  void checkPartition(uint32_t start, const std::string& label, const std::string& marker) {
+  void checkPartition(uint32_t start, const std::string& label, const std::string& marker,
+                      const std::string& fatType = "FAT12") {
     EXPECT_EQ(markerAt(start), marker);
     if (!checkersPresent()) return;
     Tolerated tolerated;
     tolerated.labelPadding = label.size() < 11;
     tolerated.marker = marker;
-    checkVolume(*this, kSectors, start, label, "FAT12", tolerated, "-a");
+    checkVolume(*this, drive.config().sectorCount, start, label, fatType, tolerated, "-a");
   }
 
   emu::CEmulatedDrive drive;
@@ -139,6 +142,68 @@ TEST_F(FixedDiskZoneTest, PartitionsMarkersAndSwitchesBehindAHiddenReattach) {
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(listener.events().empty()) << "the listener saw the drive leave";
 }
+
+// Drives of 1 and 2 GB: partitions beyond a whole-drive volume's limit take
+// the FAT table's last row, and a layout with a volume too large for any row
+// is refused before the drive is re-laid.
+struct LargeDisk {
+  const char* name;
+  uint32_t units;  // of 1 MB
+  int32_t safeUnits;
+  int32_t dummyUnits;
+  int expected;  // configure's answer
+};
+
+class LargeFixedDiskTest : public FixedDiskZoneTest,
+                           public ::testing::WithParamInterface<LargeDisk> {
+ protected:
+  LargeFixedDiskTest() : FixedDiskZoneTest("0F3B27200003", GetParam().units * kUnit) {}
+};
+
+TEST_P(LargeFixedDiskTest, ConfigureLoginAndLogoutLayVolumesTheCheckersAccept) {
+  const LargeDisk& c = GetParam();
+  CDepositImpl deposit(connection, params);
+  const emu::DriveState before = drive.state();
+  drive.clearCommandLog();
+  ASSERT_EQ(deposit.configure(request(c.safeUnits, c.dummyUnits), &sink, true), c.expected);
+  if (c.expected != 0) {
+    EXPECT_EQ(sink.events(), std::vector<std::string>{"error " + std::to_string(c.expected) +
+                                                      " error in format process"});
+    for (const emu::CommandRecord& r : drive.commandLog())
+      EXPECT_FALSE(r.cdb[0] == 0xFF && r.cdb[1] == 0x45) << "configure was sent";
+    const emu::DriveState after = drive.state();
+    EXPECT_EQ(after.safeUnits, before.safeUnits);
+    EXPECT_EQ(after.dummyUnits, before.dummyUnits);
+    EXPECT_EQ(after.hiddenArea, before.hiddenArea);
+    EXPECT_FALSE(port.isLocked('E'));
+    return;
+  }
+  EXPECT_EQ(sink.events(), (std::vector<std::string>{"formatDone", "completed"}));
+  const uint32_t publicSectors = (c.units - c.safeUnits - c.dummyUnits) * kUnit;
+  EXPECT_EQ(entry(0), std::make_pair(63u, publicSectors - 63));
+  EXPECT_EQ(entry(1), std::make_pair(publicSectors, uint32_t(c.dummyUnits) * kUnit));
+  checkPartition(63, "PUBLIC", ".PUBLIC", "FAT16");
+  checkPartition(publicSectors, "DUMMY", ".DUMMY", "FAT16");
+
+  sink.clear();
+  ASSERT_EQ(deposit.login(kPassword, &sink, true), 0);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+  EXPECT_EQ(entry(1), std::make_pair(publicSectors, uint32_t(c.safeUnits) * kUnit));
+  checkPartition(publicSectors, "SAFE", ".SAFE", "FAT16");
+
+  sink.clear();
+  ASSERT_EQ(deposit.logout(&sink, true), 0);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+  EXPECT_EQ(markerAt(publicSectors), ".DUMMY");
+  checkPartition(63, "PUBLIC", ".PUBLIC", "FAT16");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, LargeFixedDiskTest,
+    ::testing::Values(LargeDisk{"OneGBPublicBeyondTheWholeDriveLimit", 1024, 300, 100, 0},
+                      LargeDisk{"TwoGBEveryRowUpToTheLast", 2048, 1000, 24, 0},
+                      LargeDisk{"TwoGBPublicTooLargeForAnyRow", 2048, 29, 0, 19}),
+    [](const ::testing::TestParamInfo<LargeDisk>& info) { return std::string(info.param.name); });
 
 TEST_F(FixedDiskZoneTest, SizesBelowTheLimitsAreRefusedBeforeAnythingChanges) {
   CDepositImpl deposit(connection, params);
