@@ -12,10 +12,11 @@
 #include "GuardedNotify.h"
 #include "OSKind.h"
 #include "PDKErrors.h"
-#include "ScsiCdb.h"
 #include "PDKSDK.h"
 #include "PDKTrace.h"
+#include "ReattachThread.h"
 #include "ReconnectJob.h"
+#include "ScsiCdb.h"
 
 namespace {
 
@@ -24,29 +25,9 @@ constexpr uint32_t kSectorSize = 512;
 constexpr int64_t kMinDummyBytesOfShiftedFactor = 900;
 constexpr int64_t kMinSafeBytesOfShiftedFactor = 1800;
 
-// A re-attach running on its own thread owns everything it uses.
-struct Reattach {
-  Reattach(const DeviceParams& params, const CDeviceHandle& dev, uint32_t waitSeconds,
-           uint8_t bootFlag, IDepositNotify* sink)
-      : handle(params, &dev), job(params, handle, waitSeconds, bootFlag, 1), notify(sink) {}
-  CDeviceHandle handle;
-  CReconnectJob job;
-  CGuardedNotify notify;
-};
-
-void runJob(CReconnectJob& job, CGuardedNotify& notify, int* result) {
-  *result = CPDKSDK::instance().transparentReconnect(job);
-  if (*result != pdk::kOk) {
-    notify.onReconnectFailed(pdk::kNotConnected, "Device didn't reconnect after detaching");
-  } else {
-    notify.onCompleted();
-  }
-}
-
-int runThread(std::unique_ptr<Reattach> reattach) {
+int runThread(std::unique_ptr<CReattachThread::Work> reattach) {
   try {
-    int result = pdk::kOk;
-    runJob(reattach->job, reattach->notify, &result);
+    CReattachThread::runJob(reattach->job, reattach->notify);
   } catch (...) {
     PDKTrace("caught exception in CFixDiskDepositHdl::runThread\n");
   }
@@ -143,14 +124,26 @@ int CFixDiskDepositHdl::setLunMode(CDeviceHandle& dev, int mode, IDepositNotify*
   pdk::putLe32(block + 8, 10);
   pdk::putLe32(block + 12, 10000);
   if (sendOut(dev, kSubCodeSetLunMode, block, sizeof(block)) != pdk::kOk) return pdk::kLunSwapError;
-  return attachDetach(dev, m_params, notify, false, 0);
+  if (!m_lunReattach.begin(m_params, dev, reattachWaitSeconds(), 0, notify)) {
+    PDKTrace("CFixDiskDepositHdl::attachDetach - ERROR while trying to dispatch a thread\n");
+    return pdk::kGeneralError;
+  }
+  return pdk::kOk;
 }
 
 int CFixDiskDepositHdl::enterSafePartition(CDeviceHandle& dev, const char* password,
-                                           IDepositNotify* notify) {
+                                           IDepositNotify*) {
   if (getLunMode(dev) == 1) {
-    const int rc = setLunMode(dev, 0, notify);
+    // The switch needs the drive back from the re-attach the swap starts; its
+    // outcome is this call's result, so the caller's sink hears of it once.
+    int rc = setLunMode(dev, 0, nullptr);
+    if (rc == pdk::kOk && m_lunReattach.wait() != pdk::kOk) rc = pdk::kNotConnected;
     if (rc != pdk::kOk) return rc;
+    // The drive that came back is a new volume: the old handle died with it.
+    if (dev.ownsHandle()) {
+      dev.close();
+      if ((rc = dev.open(m_connection)) != pdk::kOk) return rc;
+    }
   }
   int rc = checkSwitch(dev, true);
   if (rc != pdk::kOk) return rc;
@@ -267,18 +260,19 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
   return attachDetach(dev, m_params, sink, syncFlag, 0);
 }
 
+uint32_t CFixDiskDepositHdl::reattachWaitSeconds() {
+  return GetOSKind() == pdk::kOSWin2000 ? kReattachWaitSecondsWin2000 : kReattachWaitSeconds;
+}
+
 int CFixDiskDepositHdl::attachDetach(CDeviceHandle& dev, const DeviceParams& params,
                                      IDepositNotify* notify, bool syncFlag, uint8_t bootFlag) {
-  const uint32_t wait =
-      GetOSKind() == pdk::kOSWin2000 ? kReattachWaitSecondsWin2000 : kReattachWaitSeconds;
+  const uint32_t wait = reattachWaitSeconds();
   if (syncFlag) {
     CReconnectJob job(params, dev, wait, bootFlag, 1);
     CGuardedNotify guarded(notify);
-    int result = pdk::kOk;
-    runJob(job, guarded, &result);
-    return result;
+    return CReattachThread::runJob(job, guarded);
   }
-  auto reattach = std::make_unique<Reattach>(params, dev, wait, bootFlag, notify);
+  auto reattach = std::make_unique<CReattachThread::Work>(params, dev, wait, bootFlag, notify);
   try {
     std::thread(runThread, std::move(reattach)).detach();
   } catch (const std::system_error&) {

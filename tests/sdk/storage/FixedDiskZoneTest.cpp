@@ -248,6 +248,41 @@ TEST_F(FixedDiskZoneTest, LunMode1LeavesLogoutNothingToDo) {
     EXPECT_FALSE(r.cdb[0] == 0xFF && r.cdb[1] == 0x46) << "a switch was sent";
 }
 
+// LUN mode 1 makes enter swap the LUN first, which re-attaches the drive on a
+// thread of its own; enter goes on only once the drive is back, within a
+// login and within a configure's format of the safe partition alike.
+TEST_F(FixedDiskZoneTest, EnterInLunMode1SwapsBackAndWaitsForTheDrive) {
+  CDepositImpl deposit(connection, params);
+  ASSERT_EQ(deposit.configure(request(2, 1), nullptr, true), 0);
+  const uint32_t publicSectors = 5 * kUnit;
+  for (const bool viaConfigure : {false, true}) {
+    SCOPED_TRACE(viaConfigure ? "configure" : "login");
+    {
+      CFixDiskDepositHdl handler(connection, params);
+      CDeviceHandle dev(params);
+      ASSERT_EQ(handler.setLunMode(dev, 1, nullptr), 0);
+    }  // the handler's end waits for its re-attach
+    CFixDiskDepositHdl probe(connection, params);
+    CDeviceHandle dev(params);
+    ASSERT_EQ(probe.getLunMode(dev), 1);
+    sink.clear();
+    if (viaConfigure) {
+      ASSERT_EQ(deposit.configure(request(2, 1), &sink, true), 0);
+      EXPECT_EQ(sink.events(), (std::vector<std::string>{"formatDone", "completed"}));
+      checkPartition(publicSectors, "DUMMY", ".DUMMY");
+    } else {
+      ASSERT_EQ(deposit.login(kPassword, &sink, true), 0);
+      EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+      EXPECT_EQ(markerAt(publicSectors), ".SAFE");
+      ASSERT_EQ(deposit.logout(nullptr, true), 0);
+    }
+    CDeviceHandle again(params);
+    EXPECT_EQ(probe.getLunMode(again), 0);
+  }
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(listener.events().empty()) << "the listener saw the drive leave";
+}
+
 TEST_F(FixedDiskZoneTest, BlocksTellTheRealPasswordLengths) {
   CDepositImpl deposit(connection, params);
   ASSERT_EQ(deposit.configure(request(2, 1), nullptr, true), 0);
