@@ -243,14 +243,21 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
   pdk::putLe32(block + 4, static_cast<uint32_t>(dummyUnits));
   pdk::putLe32(block + 8, static_cast<uint32_t>(std::strlen(params.password)));
   std::memcpy(block + 12, params.password, std::strlen(params.password));
-  rc = sendOut(dev, kSubCodeConfigure, block, sizeof(block));
+  // The hidden area is saved before the drive re-lays its partitions, which
+  // may clear it: a page that cannot be read stops the configuration here.
+  rc = m_backup.save(dev);
   if (rc == pdk::kOk) {
-    m_backup.save(dev);
-    rc = formatFixDiskPartitions(dev, params, &notify) == pdk::kOk ? pdk::kOk
-                                                                   : static_cast<int>(pdk::kFormatFailed);
-    // Back whatever became of the format: the drive keeps its hidden area.
-    const int restored = m_backup.restore(dev);
-    if (rc == pdk::kOk) rc = restored;
+    rc = sendOut(dev, kSubCodeConfigure, block, sizeof(block));
+    if (rc == pdk::kOk) {
+      rc = formatFixDiskPartitions(dev, params, &notify) == pdk::kOk
+               ? pdk::kOk
+               : static_cast<int>(pdk::kFormatFailed);
+      // Back whatever became of the format: the drive keeps its hidden area.
+      const int restored = m_backup.restore(dev);
+      if (rc == pdk::kOk) rc = restored;
+    } else {
+      m_backup.release();
+    }
   }
   if (rc != pdk::kOk) {
     notify.onError(rc, "error in format process");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ConnectionSingleton.h"
+#include "CookieImpl.h"
 #include "DepositImpl.h"
 #include "DepositSink.h"
 #include "DevicePoll.h"
@@ -35,6 +36,7 @@ emu::DriveConfig fixedDrive(const char* serial, uint32_t sectors) {
   c.removable = false;
   c.revision = "3.10";
   c.commandLogCapacity = 100000;
+  c.clearHiddenOnRelayout = true;  // only the SDK's backup keeps the hidden area
   return c;
 }
 
@@ -347,11 +349,35 @@ TEST_F(LostFixedDiskTest, ADriveThatNeverComesBackIsReportedThroughTheSink) {
   EXPECT_EQ(listener.events()[0].what, "disconnected");
 }
 
+// The hidden area is saved before 0x0045 re-lays the drive, which erases it
+// here: a page that cannot be read stops the configuration with nothing changed.
+TEST_F(FixedDiskZoneTest, APageThatCannotBeSavedStopsConfigureBeforeTheRelayout) {
+  CDepositImpl deposit(connection, params);
+  ASSERT_EQ(CCookieImpl(connection, params).setString("Tests", "kept", "across"), 0);
+  const emu::DriveState before = drive.state();
+  drive.clearCommandLog();
+  drive.injectFaults(emu::FaultKind::CheckCondition, 2, emu::CCommandFilter::vendor(0x0131));
+  EXPECT_EQ(deposit.configure(request(2, 1), &sink, true), 4);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"error 4 error in format process"});
+  for (const emu::CommandRecord& r : drive.commandLog())
+    EXPECT_FALSE(r.cdb[0] == 0xFF && (r.cdb[1] == 0x45 || r.cdb[1] == 0x30)) << int(r.cdb[1]);
+  EXPECT_EQ(drive.state().hiddenArea, before.hiddenArea);
+  EXPECT_EQ(drive.state().safeUnits, before.safeUnits);
+  EXPECT_FALSE(port.isLocked('E'));
+
+  ASSERT_EQ(deposit.configure(request(2, 1), nullptr, true), 0);
+  char value[32] = {};
+  uint32_t size = sizeof(value);
+  EXPECT_EQ(CCookieImpl(connection, params).getString("Tests", "kept", value, size), 0);
+  EXPECT_STREQ(value, "across");
+}
+
 // Every command of a configuration fails once in turn; the hidden area stays.
 TEST_F(FixedDiskZoneTest, NoFailedCommandCostsTheHiddenArea) {
   CDepositImpl deposit(connection, params);
   // The re-attach at the end is refused, so no run waits for the drive.
   drive.injectFaults(emu::FaultKind::NotDelivered, 1000000, emu::CCommandFilter::vendor(0x0048));
+  ASSERT_EQ(CCookieImpl(connection, params).setString("Tests", "kept", "across"), 0);
   const emu::DriveState before = drive.state();
   connection.failCommands(0, 0, 0);
   deposit.configure(request(2, 1), nullptr, true);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -56,8 +57,12 @@ class ScriptedConnection : public IConnection {
     if (failing()) return m_failCode;
     return m_next.vendorOutFramed(h, c, pl, p, dl, d, t, f);
   }
+  // Called with the sub-code before each vendor command out goes on.
+  std::function<void(uint16_t)> beforeVendorOut;
+
   int vendorOut(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
                 const uint8_t* d, uint32_t t) override {
+    if (beforeVendorOut) beforeVendorOut(c);
     if (c == CCookieImpl::kSubCodeWritePage && pl >= 2) {
       auto it = m_fail.find(static_cast<uint16_t>(p[0] | (p[1] << 8)));
       if (it != m_fail.end() && it->second.count > 0) {
