@@ -272,12 +272,14 @@ int CDepositHandler::configureDiskPartitions(const DepositParams& params, CDevic
     CDiskUtils::unlockHandle(&dev);
     if (rc == pdk::kOk) rc = sendOut(dev, kSubCodeConfigured, nullptr, 0);
   }
+  // The hint is part of the configuration: one that did not reach the drive
+  // is a failure the caller hears of.
+  if (rc == pdk::kOk) rc = CCookieImpl(m_connection, m_params).setPasswordHint(params.hint);
   if (rc != pdk::kOk) {
     notify.onError(rc, "Failed to format device");
     return rc;
   }
   notify.onFormatDone();
   if (!syncFlag) notify.onCompleted();
-  CCookieImpl(m_connection, m_params).setPasswordHint(params.hint);
   return pdk::kOk;
 }

@@ -193,6 +193,36 @@ TEST_F(RemovableZoneTest, LoginAndLogoutFollowTheDrivesState) {
   EXPECT_EQ(deposit.logout(&sink, true), 13);
 }
 
+// Whichever write of the hint's page fails, the drive keeps a hint, and
+// configure answers 0 only when the new one is on it.
+TEST_F(RemovableZoneTest, AHintThatCannotBeWrittenLeavesTheOldOneAndFailsConfigure) {
+  for (const int skip : {0, 1}) {
+    SCOPED_TRACE("writes let through: " + std::to_string(skip));
+    ASSERT_EQ(deposit.configure(request(0, "old hint"), nullptr, true), 0);
+    // Armed once the hidden area is back, so only the hint's writes meet it.
+    connection.beforeVendorOut = [&](uint16_t subCode) {
+      if (subCode != 0x0043) return;
+      for (uint16_t page = 1; page <= 31; ++page)
+        connection.failWrites(page, 1, pdk::kConnectionFailed, skip);
+    };
+    sink.clear();
+    const int rc = deposit.configure(request(0, "new hint"), &sink, true);
+    connection.beforeVendorOut = nullptr;
+    for (uint16_t page = 1; page <= 31; ++page) connection.failWrites(page, 0, 0);
+    if (rc == 0) {
+      EXPECT_EQ(hint(), "new hint");
+      EXPECT_EQ(sink.events(), std::vector<std::string>{"formatDone"});
+    } else {
+      EXPECT_EQ(rc, pdk::kConnectionFailed);
+      EXPECT_EQ(hint(), "old hint");
+      EXPECT_EQ(sink.events(), std::vector<std::string>{"error 3 Failed to format device"});
+    }
+    if (skip == 0) {
+      EXPECT_NE(rc, 0) << "the one write of the hint was refused";
+    }
+  }
+}
+
 TEST_F(RemovableZoneTest, ChangingThePasswordRewritesTheHint) {
   ASSERT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 0);
   EXPECT_EQ(deposit.changePassword(kPassword, "new secret", "think harder"), 0);
