@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "DeviceHandle.h"
 #include "DriveFixture.h"
@@ -90,6 +91,28 @@ TEST_F(C98ConnectionTest, DriveStatusAndDeliveryFailuresAreTold) {
   EXPECT_EQ(usb.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000), pdk::kConnectionFailed);
   handle.close();
   EXPECT_EQ(port.openHandleCount(), 0u);
+}
+
+// A framed data-in the drive refused: the frame is compared, and one that is
+// gone gives 9 instead of the drive's own code.
+TEST_F(C98ConnectionTest, AFailedFramedReadWithoutItsFrameAnswers9) {
+  CDeviceHandle handle(usbDevice());
+  ASSERT_EQ(handle.open(usb), pdk::kOk);
+  const struct {
+    int framed;
+    const char* start;  // the buffer's first bytes before the command
+    int expected;
+  } cases[] = {{1, "XXXX", pdk::kNotAuthenticated},
+               {1, "BIPO", pdk::kDeviceInternalError},
+               {0, "XXXX", pdk::kDeviceInternalError}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.start) + " framed " + std::to_string(c.framed));
+    uint8_t data[40] = {};
+    std::memcpy(data, c.start, 4);
+    drive.injectFaults(emu::FaultKind::CheckCondition, 1);
+    EXPECT_EQ(usb.vendorInFramed(handle, 0x0100, 0, nullptr, 40, data, 10000, c.framed),
+              c.expected);
+  }
 }
 
 TEST_F(C98ConnectionTest, AnUnknownDevicePathIsNotConnected) {

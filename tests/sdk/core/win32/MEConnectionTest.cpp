@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "DeviceHandle.h"
 #include "EmuAspiLibrary.h"
@@ -130,6 +131,27 @@ TEST_F(MEConnectionTest, AFailedVendorCommandIsTriedTwiceThenJudgedByReadCapacit
   drive.injectFaults(emu::FaultKind::CheckCondition, 1);
   EXPECT_EQ(me.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000), pdk::kOk);
   EXPECT_EQ(aspi.requests().size(), 2u);
+}
+
+// A framed data-in the drive refused: the frame is compared, and one that is
+// gone gives 5 instead of the command's own code.
+TEST_F(MEConnectionTest, AFailedFramedReadWithoutItsFrameAnswers5) {
+  CMEConnection me;
+  CDeviceHandle handle(atAdapter1());
+  const struct {
+    int framed;
+    const char* start;
+    int expected;
+  } cases[] = {{1, "XXXX", pdk::kVerificationError},
+               {1, "BIPO", pdk::kDeviceInternalError},
+               {0, "XXXX", pdk::kDeviceInternalError}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.start) + " framed " + std::to_string(c.framed));
+    uint8_t data[40] = {};
+    std::memcpy(data, c.start, 4);
+    drive.injectFaults(emu::FaultKind::CheckCondition, 2);  // both tries
+    EXPECT_EQ(me.vendorInFramed(handle, 0x0100, 0, nullptr, 40, data, 10000, c.framed), c.expected);
+  }
 }
 
 TEST_F(MEConnectionTest, ARequestStillPendingAfterTenPollsHasFailed) {
