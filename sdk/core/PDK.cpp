@@ -207,7 +207,7 @@ bool CPDK::attachDevice(const DeviceParams& p) {
     if (binding().impl != &CPDKImpl::nullDevice()) detachDevice();
     CPDKLockGuard sdk(&CPDKSDK::sdkLock());
     // Under the SDK lock: no update of the drive can come before the binding.
-    CPDKImpl* slot = CPDKSDK::instance().attachObserver(p, this);
+    CPDKImpl* slot = CPDKSDK::instance().attachObserver(p, &m_observer);
     std::lock_guard<std::mutex> lock(m_lock);
     if (slot == nullptr) {
       // Not attached is not usable, whatever status the stale params carried.
@@ -244,7 +244,7 @@ void CPDK::detachDevice() {
     m_impl = &CPDKImpl::nullDevice();
   }
   try {
-    CPDKSDK::instance().detachObserver(old.id, this);
+    CPDKSDK::instance().detachObserver(old.id, &m_observer);
   } catch (const pdk::CPDKException&) {
     // The SDK is gone, and with it every table object this handle could be in.
   }
@@ -261,5 +261,5 @@ void CPDK::update(CPDKImpl& subject, const DeviceParams& p) {
     m_params.status = pdk::kNotConnected;
     m_impl = &CPDKImpl::nullDevice();
   }
-  subject.detachObserver(this);
+  subject.detachObserver(&m_observer);
 }
