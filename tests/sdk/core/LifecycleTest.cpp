@@ -8,6 +8,7 @@
 
 #include "Connection.h"
 #include "ConnectionSingleton.h"
+#include "HotplugWindowCloser.h"
 #include "TraceCapture.h"
 #include "sdk/PDKSDK.h"
 #include "sdk/core/PDKSDK.h"
@@ -38,8 +39,11 @@ TEST(LifecycleTest, InitOnceFiniOnceAndNeverAgain) {
                                       "CConnectionSingleton::fini() called before init()\n"}));
   trace.clear();
 
-  // Init, then threads racing for the objects all get the same ones.
+  // Init builds the process-wide objects before any thread of the SDK runs;
+  // then threads racing for the objects all get the same ones.
+  EXPECT_FALSE(pdkos::CHotplugWindowCloser::built());
   EXPECT_EQ(PDKSDK_init(), 1);
+  EXPECT_TRUE(pdkos::CHotplugWindowCloser::built());
   EXPECT_TRUE(trace.lines().empty());
   std::vector<std::thread> racers;
   std::vector<std::pair<CPDKSDK*, IConnection*>> seen(4);
