@@ -51,8 +51,15 @@ DeviceParams CPDK::params() const {
 }
 
 CPDK::Binding CPDK::binding() const {
-  std::lock_guard<std::mutex> lock(m_lock);
-  return {m_params, m_impl};
+  Binding b;
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    b = {m_params, m_impl};
+  }
+  // Outside the SDK's life no drive can be reached, and the table objects
+  // an attached handle knew are gone after PDKSDK_fini.
+  if (!CPDKSDK::initialised()) b.params.status = pdk::kInitNotCalled;
+  return b;
 }
 
 std::shared_ptr<CPDKImpl::Features> CPDK::features(int& code) const {

@@ -24,7 +24,8 @@ class CPDK {
   // Refused: a handle is bound to one observer registration. Only traces.
   CPDK& operator=(const CPDK&);
 
-  // Every operation returns the own status when it is not 0 (8 when detached).
+  // Every operation returns the own status when it is not 0 (8 when detached),
+  // and 25 before PDKSDK_init and after PDKSDK_fini.
   virtual int getCapacity(int32_t& bytes);
   // Copies the serial, cut to length - 1 characters, always terminated.
   virtual int getSerial(char* buffer, uint32_t length);

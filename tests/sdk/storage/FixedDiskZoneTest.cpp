@@ -306,7 +306,17 @@ TEST_F(FixedDiskZoneTest, BlocksTellTheRealPasswordLengths) {
   ASSERT_EQ(change.size(), 40u);
   EXPECT_EQ(le32(change, 0), std::strlen(kPassword));
   EXPECT_EQ(le32(change, 20), 3u);
+  // The detach of the login's re-attach: 1000, 40000 and boot flag 0.
+  std::vector<emu::DetachRequest> detaches;
+  drive.setDetachHandler([&](const emu::DetachRequest& r) {
+    detaches.push_back(r);  // the one re-attach runs on this thread
+    bus.handleDetach(&drive);
+  });
   ASSERT_EQ(deposit.login("abc", nullptr, true), 0);
+  ASSERT_EQ(detaches.size(), 1u);
+  EXPECT_EQ(detaches[0].first, 1000u);
+  EXPECT_EQ(detaches[0].second, 40000u);
+  EXPECT_EQ(detaches[0].bootFlag, 0u);
   const Sector login = last(0x0046);
   EXPECT_EQ(le32(login, 0), 3u);
   EXPECT_EQ(text(login, 4, 3), "abc");
