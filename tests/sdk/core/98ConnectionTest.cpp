@@ -7,6 +7,7 @@
 
 #include "DeviceHandle.h"
 #include "DriveFixture.h"
+#include "FramedFailure.h"
 #include "PDKErrors.h"
 
 namespace {
@@ -98,21 +99,7 @@ TEST_F(C98ConnectionTest, DriveStatusAndDeliveryFailuresAreTold) {
 TEST_F(C98ConnectionTest, AFailedFramedReadWithoutItsFrameAnswers9) {
   CDeviceHandle handle(usbDevice());
   ASSERT_EQ(handle.open(usb), pdk::kOk);
-  const struct {
-    int framed;
-    const char* start;  // the buffer's first bytes before the command
-    int expected;
-  } cases[] = {{1, "XXXX", pdk::kNotAuthenticated},
-               {1, "BIPO", pdk::kDeviceInternalError},
-               {0, "XXXX", pdk::kDeviceInternalError}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.start) + " framed " + std::to_string(c.framed));
-    uint8_t data[40] = {};
-    std::memcpy(data, c.start, 4);
-    drive.injectFaults(emu::FaultKind::CheckCondition, 1);
-    EXPECT_EQ(usb.vendorInFramed(handle, 0x0100, 0, nullptr, 40, data, 10000, c.framed),
-              c.expected);
-  }
+  expectFramedFailures(usb, handle, drive, 1, pdk::kNotAuthenticated);
 }
 
 TEST_F(C98ConnectionTest, AnUnknownDevicePathIsNotConnected) {

@@ -12,6 +12,7 @@
 #include "EmuAspiLibrary.h"
 #include "EmuAspiTarget.h"
 #include "EmulatedDrive.h"
+#include "FramedFailure.h"
 #include "PDKErrors.h"
 #include "TestClock.h"
 
@@ -138,20 +139,7 @@ TEST_F(MEConnectionTest, AFailedVendorCommandIsTriedTwiceThenJudgedByReadCapacit
 TEST_F(MEConnectionTest, AFailedFramedReadWithoutItsFrameAnswers5) {
   CMEConnection me;
   CDeviceHandle handle(atAdapter1());
-  const struct {
-    int framed;
-    const char* start;
-    int expected;
-  } cases[] = {{1, "XXXX", pdk::kVerificationError},
-               {1, "BIPO", pdk::kDeviceInternalError},
-               {0, "XXXX", pdk::kDeviceInternalError}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.start) + " framed " + std::to_string(c.framed));
-    uint8_t data[40] = {};
-    std::memcpy(data, c.start, 4);
-    drive.injectFaults(emu::FaultKind::CheckCondition, 2);  // both tries
-    EXPECT_EQ(me.vendorInFramed(handle, 0x0100, 0, nullptr, 40, data, 10000, c.framed), c.expected);
-  }
+  expectFramedFailures(me, handle, drive, 2, pdk::kVerificationError);  // 2: both tries
 }
 
 TEST_F(MEConnectionTest, ARequestStillPendingAfterTenPollsHasFailed) {
