@@ -391,6 +391,7 @@ ScsiResult CEmulatedDrive::vendorRemovableConfigure(const Request& r) {
   if (safeUnits > 0 && emptyPassword) return badParameters();
   if (!removableLayout_->configure(safeUnits)) return badParameters();
   password_ = password;
+  if (config_.clearHiddenOnRelayout) hidden_.erase();
   startNotReadyWindow();
   return good(kRemovableConfigureLength);
 }
@@ -427,6 +428,7 @@ ScsiResult CEmulatedDrive::vendorFixedConfigure(const Request& r) {
   if (safeUnits > 0 && isZero(password->data(), kPasswordLength)) return badParameters();
   if (!fixedLayout_->configure(safeUnits, dummyUnits)) return badParameters();
   password_ = *password;
+  if (config_.clearHiddenOnRelayout) hidden_.erase();
   rewritePartitionTable();
   startNotReadyWindow();
   return good(kFixedConfigureLength);

@@ -84,6 +84,9 @@ struct DriveConfig {
   // After a configuration or a partition switch, READ CAPACITY, READ and WRITE
   // answer NOT READY for this many commands (of any kind).
   uint32_t notReadyCommandsAfterSwitch = 0;
+  // An accepted re-layout (0x0041, 0x0045) erases every hidden page, as a
+  // controller that rebuilds its tables may; the host must carry them across.
+  bool clearHiddenOnRelayout = false;
 
   static constexpr size_t kMaxSerialLength = 33;
 };

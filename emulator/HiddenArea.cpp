@@ -18,4 +18,6 @@ bool CHiddenArea::write(uint32_t page, const uint8_t* in512) {
   return true;
 }
 
+void CHiddenArea::erase() { bytes_.assign(bytes_.size(), kErasedByte); }
+
 }  // namespace emu

@@ -21,6 +21,8 @@ class CHiddenArea {
   // Both return false, touching nothing, for a page at or past kPageCount.
   bool read(uint32_t page, uint8_t* out512) const;
   bool write(uint32_t page, const uint8_t* in512);
+  // Every page back to erased flash.
+  void erase();
 
  private:
   std::vector<uint8_t> bytes_;  // kPageCount pages back to back

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ConnectionBase.h"
+#include "PDKErrors.h"
 #include "ScsiCdb.h"
 
 class C98Connection : public CConnectionBase {
@@ -25,6 +26,10 @@ class C98Connection : public CConnectionBase {
   int reportIdentifier(DeviceParams& params) override;
   bool isInstanceRegistered(const char* text) override;
   bool eject(const DeviceParams& params) override;
+
+ protected:
+  // A failed framed data-in whose frame is gone: 9.
+  int lostFrameCode() const override { return pdk::kNotAuthenticated; }
 
  private:
   // One request through control code 0x220000 with the given CDB length.

@@ -36,6 +36,9 @@ int CConnectionBase::sendFramed(CDeviceHandle& handle, uint16_t subCode, uint32_
   if (framed == 1 && result == pdk::kOk && !pdk::hasFrameSignature(data)) {
     return pdk::kNotAuthenticated;
   }
+  if (dataIn && result != pdk::kOk && lostFrameCode() != 0 && !pdk::hasFrameSignature(data)) {
+    return lostFrameCode();
+  }
   return result;
 }
 

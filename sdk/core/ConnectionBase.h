@@ -14,6 +14,9 @@ class CConnectionBase : public IConnection {
                      int framed) override;
 
  protected:
+  // What a framed data-in that failed answers when its buffer no longer
+  // begins with the frame signature; 0 keeps the command's own code.
+  virtual int lostFrameCode() const { return 0; }
   // A transfer the drive can take in one command: 1..255 sectors and a buffer.
   static bool validTransfer(const uint8_t* buffer, uint32_t sectorCount);
   // The vendor CDB of a call whose arguments hold together: at most seven

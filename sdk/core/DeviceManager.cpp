@@ -74,10 +74,11 @@ CPDKImpl* CDeviceManager::findByLetter(char letter) const {
   const uint32_t bit = pdk::letterBit(letter);
   if (bit == 0) return nullptr;
   for (const auto& s : m_slots) {
-    // A free slot keeps the letters of the drive that left it; a new drive on
-    // the same letter must be found instead.
-    if (s != nullptr && s->status() != pdk::kNotConnected && (s->params().driveMask & bit) != 0)
-      return s.get();
+    // A free slot (8 or 9) keeps the letters of the drive that left it; a new
+    // drive on the same letter must be found instead.
+    if (s == nullptr || s->status() == pdk::kNotConnected || s->status() == pdk::kNotAuthenticated)
+      continue;
+    if ((s->params().driveMask & bit) != 0) return s.get();
   }
   return nullptr;
 }

@@ -16,8 +16,7 @@ CIdentifierText::CIdentifierText(const uint8_t* answer, size_t length) {
   if (answer == nullptr) length = 0;
   const size_t end = length < kKeptBytes ? length : kKeptBytes;
   std::string word;
-  size_t i = kTextOffset;
-  for (; i < end && answer[i] != 0; ++i) {
+  for (size_t i = kTextOffset; i < end && answer[i] != 0; ++i) {
     if (separates(answer[i])) {
       if (!word.empty()) m_words.push_back(word);
       word.clear();
@@ -25,15 +24,11 @@ CIdentifierText::CIdentifierText(const uint8_t* answer, size_t length) {
       word.push_back(static_cast<char>(answer[i]));
     }
   }
-  if (word.empty()) return;
-  m_words.push_back(word);
-  // The text filled the kept bytes: whether the word ends there, only the next byte tells.
-  m_lastWordCut = i == kKeptBytes && length > kKeptBytes && answer[i] != 0 && !separates(answer[i]);
+  if (!word.empty()) m_words.push_back(word);
 }
 
 bool CIdentifierText::namesDrive() const {
-  if (m_words.size() < 2 || m_words[0] != "Vantrel" || m_words[1] != "Plunda") return false;
-  return !(m_lastWordCut && m_words.size() <= 3);
+  return m_words.size() >= 2 && m_words[0] == "Vantrel" && m_words[1] == "Plunda";
 }
 
 std::string CIdentifierText::serial() const {

@@ -21,10 +21,10 @@ class CIdentifierText {
   CIdentifierText(const uint8_t* answer, size_t length);
 
   const std::vector<std::string>& words() const { return m_words; }
-  // "Vantrel", then "Plunda", then the serial (possibly none). A serial that runs
-  // on past the kept bytes would be a cut identity and does not count.
+  // "Vantrel", then "Plunda", then the serial (possibly none).
   bool namesDrive() const;
-  // The third word, empty when there is none.
+  // The third word, empty when there is none; one that runs on past the kept
+  // bytes is taken as cut there, the form the drive is known by everywhere.
   std::string serial() const;
 
   // For a drive that names itself: serial, USB vendor id and status 0 into params.
@@ -32,5 +32,4 @@ class CIdentifierText {
 
  private:
   std::vector<std::string> m_words;
-  bool m_lastWordCut = false;  // the last word reaches the end of the kept bytes and goes on
 };

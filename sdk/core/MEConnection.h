@@ -6,6 +6,7 @@
 #include "CommandBlocks.h"
 #include "ConnectionBase.h"
 #include "DynamicLibrary.h"
+#include "PDKErrors.h"
 #include "ScsiCdb.h"
 
 class CMEConnection : public CConnectionBase {
@@ -35,6 +36,10 @@ class CMEConnection : public CConnectionBase {
 
   // Number of host adapters, from an adapter inquiry on adapter 0; 0 without ASPI.
   int hostAdapterCount();
+
+ protected:
+  // A failed framed data-in whose frame is gone: 5.
+  int lostFrameCode() const override { return pdk::kVerificationError; }
 
  private:
   bool aspiLoaded() const { return m_send != nullptr && m_support != nullptr; }

@@ -215,24 +215,22 @@ bool CNTConnection::eject(const DeviceParams& params) {
   const char* end = std::find(params.serial, params.serial + sizeof(params.serial), '\0');
   const std::string serial(params.serial, end);
   // Every instance name would contain an empty serial.
-  if (serial.empty() || !m_installer.beginEnumeration()) return false;
-  bool ejected = false;
-  for (uint32_t index = 0; m_installer.selectDevice(index); ++index) {
+  if (serial.empty()) return false;
+  // The walk is this call's own: the connection is shared by every thread.
+  pdkos::CDeviceInstaller::Enumeration devices(m_installer);
+  for (uint32_t index = 0; devices.selectDevice(index); ++index) {
     std::string description;
-    if (!m_installer.property(pdkos::CDeviceInstaller::Property::kDescription, &description))
-      continue;
+    if (!devices.property(pdkos::CDeviceInstaller::Property::kDescription, &description)) continue;
     if (description.compare(0, 3, "USB") != 0 &&
         description != "Plunda USB personal storage device")
       continue;
     std::string driver;
     std::string instance;
-    if (!m_installer.property(pdkos::CDeviceInstaller::Property::kDriver, &driver) ||
+    if (!devices.property(pdkos::CDeviceInstaller::Property::kDriver, &driver) ||
         !CNTRegistry().findInstanceByDriver(driver, &instance) ||
         instance.find(serial) == std::string::npos)
       continue;
-    ejected = m_installer.requestEject();
-    break;
+    return devices.requestEject();
   }
-  m_installer.endEnumeration();
-  return ejected;
+  return false;
 }

@@ -51,8 +51,15 @@ DeviceParams CPDK::params() const {
 }
 
 CPDK::Binding CPDK::binding() const {
-  CPDKLockGuard lock(&m_lock);
-  return {m_params, m_impl};
+  Binding b;
+  {
+    CPDKLockGuard lock(&m_lock);
+    b = {m_params, m_impl};
+  }
+  // Outside the SDK's life no drive can be reached, and the table objects
+  // an attached handle knew are gone after PDKSDK_fini.
+  if (!CPDKSDK::initialised()) b.params.status = pdk::kInitNotCalled;
+  return b;
 }
 
 std::shared_ptr<CPDKImpl::Features> CPDK::features(int& code) const {
@@ -207,7 +214,7 @@ bool CPDK::attachDevice(const DeviceParams& p) {
     if (binding().impl != &CPDKImpl::nullDevice()) detachDevice();
     CPDKLockGuard sdk(&CPDKSDK::sdkLock());
     // Under the SDK lock: no update of the drive can come before the binding.
-    CPDKImpl* slot = CPDKSDK::instance().attachObserver(p, this);
+    CPDKImpl* slot = CPDKSDK::instance().attachObserver(p, &m_observer);
     CPDKLockGuard lock(&m_lock);
     if (slot == nullptr) {
       // Not attached is not usable, whatever status the stale params carried.
@@ -244,7 +251,7 @@ void CPDK::detachDevice() {
     m_impl = &CPDKImpl::nullDevice();
   }
   try {
-    CPDKSDK::instance().detachObserver(old.id, this);
+    CPDKSDK::instance().detachObserver(old.id, &m_observer);
   } catch (const pdk::CPDKException&) {
     // The SDK is gone, and with it every table object this handle could be in.
   }
@@ -261,5 +268,5 @@ void CPDK::update(CPDKImpl& subject, const DeviceParams& p) {
     m_params.status = pdk::kNotConnected;
     m_impl = &CPDKImpl::nullDevice();
   }
-  subject.detachObserver(this);
+  subject.detachObserver(&m_observer);
 }

@@ -15,16 +15,17 @@ class CPDKCookie;
 class CPDKDeposit;
 class IDepositNotify;
 
-class CPDK : public IPDKObserver {
+class CPDK {
  public:
   CPDK();
   // Detaches a handle that is still attached.
-  ~CPDK() override;
+  virtual ~CPDK();
   CPDK(const CPDK&) = delete;
   // Refused: a handle is bound to one observer registration. Only traces.
   CPDK& operator=(const CPDK&);
 
-  // Every operation returns the own status when it is not 0 (8 when detached).
+  // Every operation returns the own status when it is not 0 (8 when detached),
+  // and 25 before PDKSDK_init and after PDKSDK_fini.
   virtual int getCapacity(int32_t& bytes);
   // Copies the serial, cut to length - 1 characters, always terminated.
   virtual int getSerial(char* buffer, uint32_t length);
@@ -58,10 +59,24 @@ class CPDK : public IPDKObserver {
   // A copy of the own record of the drive.
   DeviceParams params() const;
 
-  // Called by the table object, under the SDK lock.
-  void update(CPDKImpl& subject, const DeviceParams& params) override;
-
  private:
+  // What the table object tells of the drive's changes. A member, not a base:
+  // an application compiled against the public header finds this class's own
+  // operations from the first slot of its table on.
+  class Observer : public IPDKObserver {
+   public:
+    explicit Observer(CPDK& owner) : m_owner(owner) {}
+    void update(CPDKImpl& subject, const DeviceParams& params) override {
+      m_owner.update(subject, params);
+    }
+
+   private:
+    CPDK& m_owner;
+  };
+
+  // Called through the observer by the table object, under the SDK lock.
+  void update(CPDKImpl& subject, const DeviceParams& params);
+
   friend class CPDKCookie;
   friend class CPDKDeposit;
 
@@ -77,6 +92,7 @@ class CPDK : public IPDKObserver {
   void storeIfBound(const CPDKImpl* impl, Store store);
   void detachLocked();
 
+  Observer m_observer{*this};
   mutable CPDKCriticalSection m_lock;  // m_params and m_impl
   DeviceParams m_params;
   CPDKImpl* m_impl;

@@ -82,6 +82,8 @@ CPDKCriticalSection& CPDKSDK::sdkLock() {
   return *lock;
 }
 
+bool CPDKSDK::initialised() { return g_sdkLock.load() != nullptr; }
+
 void CPDKSDK::attach(CDeviceListener* listener) {
   CPDKLockGuard sdk(&sdkLock());
   CPDKLockGuard list(&m_listenersLock);

@@ -28,6 +28,8 @@ class CPDKSDK {
   // The lock around the device table, listener notification and attach/detach.
   // Throws code 25 before init.
   static CPDKCriticalSection& sdkLock();
+  // Between PDKSDK_init and PDKSDK_fini.
+  static bool initialised();
 
   virtual ~CPDKSDK();
 

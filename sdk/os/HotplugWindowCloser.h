@@ -26,8 +26,11 @@ class CHotplugWindowCloser {
   // windows of that title keep appearing.
   static constexpr unsigned kRoundsPerTitle = 100;
 
-  // The one process-wide instance, built on first use (thread-safe).
+  // The one process-wide instance, built on first use (thread-safe); the SDK
+  // builds it at PDKSDK_init, before any thread of its own can need it.
   static CHotplugWindowCloser& instance();
+  // Whether instance() has built it yet.
+  static bool built();
 
   // Reads the caption (above).
   CHotplugWindowCloser();

@@ -521,11 +521,12 @@ int CCookieImpl::setPasswordHint(const char* hint) {
                     hint, nullptr, 0, m_cipher)) {
     return pdk::kBadParameters;
   }
-  const std::string section = m_serial;
-  rc = removeWhere([&](const CCookieRecord& r) {
-    return r.matches(CCookieRecord::kTypeCookie, section, kHintName);
-  });
-  if (rc != pdk::kOk && rc != pdk::kHiddenDataMissing) return rc;
+  // The new hint goes on the drive before the old one leaves it: a failed
+  // write must not leave the drive with no hint at all.
+  for (const CCookiePage& page : m_pages) {
+    const int i = page.find(CCookieRecord::kTypeCookie, m_serial, kHintName);
+    if (i >= 0) return place(record, page.number(), static_cast<size_t>(i));
+  }
   return place(record, -1, 0);
 }
 

@@ -241,15 +241,22 @@ int CDepositHandler::configureDiskPartitions(const DepositParams& params, CDevic
   uint8_t password[kPasswordLength];
   padPassword(params.password, password);
   std::memcpy(block + 4, password, sizeof(password));
+  // Saved before the drive re-lays its partitions, which may clear the hidden
+  // area: a page that cannot be read stops the configuration here.
+  rc = m_backup.save(dev);
+  if (rc != pdk::kOk) {
+    notify.onError(rc, "Failed to format device");
+    return rc;
+  }
   rc = sendOut(dev, kSubCodeConfigure, block, sizeof(block));
   if (rc != pdk::kOk) {
+    m_backup.release();
     PDKTrace("ERROR:CDepositHandler::configureDiskPartitions-failed to configure deposit, error: %d\n",
              rc);
     notify.onError(rc, "Failed to format device");
     return rc;
   }
 
-  m_backup.save(dev);
   CFatFormatter::resetProgress();
   if (!_formatDevicePartitions(dev, params.safeBytes, params.password, false, params.publicLabel,
                                &notify)) {
@@ -265,12 +272,14 @@ int CDepositHandler::configureDiskPartitions(const DepositParams& params, CDevic
     CDiskUtils::unlockHandle(&dev);
     if (rc == pdk::kOk) rc = sendOut(dev, kSubCodeConfigured, nullptr, 0);
   }
+  // The hint is part of the configuration: one that did not reach the drive
+  // is a failure the caller hears of.
+  if (rc == pdk::kOk) rc = CCookieImpl(m_connection, m_params).setPasswordHint(params.hint);
   if (rc != pdk::kOk) {
     notify.onError(rc, "Failed to format device");
     return rc;
   }
   notify.onFormatDone();
   if (!syncFlag) notify.onCompleted();
-  CCookieImpl(m_connection, m_params).setPasswordHint(params.hint);
   return pdk::kOk;
 }

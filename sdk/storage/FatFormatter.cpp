@@ -85,7 +85,7 @@ uint64_t CFatFormatter::progress() { return g_progress.load(); }
 void CFatFormatter::resetProgress() { g_progress.store(0); }
 
 int CFatFormatter::totalSectors(uint32_t capacityKb, uint32_t& heads, uint32_t sectorsPerTrack,
-                                uint32_t& total) {
+                                uint32_t& total, uint64_t maxSectors) {
   uint64_t sectors = static_cast<uint64_t>(capacityKb) * 2;
   // Only the default geometry is adapted: it stands for "no opinion", and the
   // cylinder count of a partition entry must stay below 1,024.
@@ -95,8 +95,14 @@ int CFatFormatter::totalSectors(uint32_t capacityKb, uint32_t& heads, uint32_t s
   }
   total = 0;
   if (sectors < kMinSectors) return pdk::kTooSmallToFormat;
-  if (sectors > kMaxSectors) return pdk::kTooBigToFormat;
+  if (sectors > maxSectors) return pdk::kTooBigToFormat;
   total = static_cast<uint32_t>(sectors);
+  return pdk::kOk;
+}
+
+int CFatFormatter::checkPartitionSize(uint64_t sectors) {
+  if (sectors < kMinSectors) return pdk::kTooSmallToFormat;
+  if (sectors > kMaxPartitionSectors) return pdk::kTooBigToFormat;
   return pdk::kOk;
 }
 
@@ -196,11 +202,11 @@ int CFatFormatter::keepExisting(CDeviceHandle& dev) {
   return pdk::kOk;
 }
 
-int CFatFormatter::readTotalSectors(CDeviceHandle& dev, uint32_t& total) {
+int CFatFormatter::readTotalSectors(CDeviceHandle& dev, uint32_t& total, uint64_t maxSectors) {
   uint32_t kilobytes = 0;
   const int rc = m_connection.readCapacity(dev, &kilobytes);
   if (rc != pdk::kOk) return rc;
-  return totalSectors(kilobytes, m_heads, m_sectorsPerTrack, total);
+  return totalSectors(kilobytes, m_heads, m_sectorsPerTrack, total, maxSectors);
 }
 
 uint32_t CFatFormatter::serialNumber() {
@@ -333,7 +339,7 @@ int CFatFormatter::format(CDeviceHandle& dev, IDepositNotify* notify, const char
   }
   int rc = pdk::kOk;
   if (m_keepExisting && (rc = keepExisting(dev)) != pdk::kOk) return rc;
-  if ((rc = readTotalSectors(dev, m_total)) != pdk::kOk) return rc;
+  if ((rc = readTotalSectors(dev, m_total, kMaxSectors)) != pdk::kOk) return rc;
   const FatKind kind = fatKindFor(m_total);
   m_fatBits = kind.bits;
   m_sectorsPerCluster = kind.sectorsPerCluster;
@@ -367,9 +373,8 @@ int CFatFormatter::formatPartition(CDeviceHandle& dev, int index, int64_t sector
   const uint8_t* entry = table + kEntryTable + kEntryLength * static_cast<size_t>(index);
   const uint32_t start = pdk::le32(entry + 8);
   const uint64_t size = sectors >= 0 ? static_cast<uint64_t>(sectors) : pdk::le32(entry + 12);
-  // The same limits as a whole-drive format: outside them the FAT table has no row.
-  if (size < kMinSectors) return pdk::kTooSmallToFormat;
-  if (size > kMaxSectors) return pdk::kTooBigToFormat;
+  // Outside these limits the FAT table has no row.
+  if ((rc = checkPartitionSize(size)) != pdk::kOk) return rc;
   m_total = static_cast<uint32_t>(size);
   const FatKind kind = fatKindFor(m_total);
   m_fatBits = kind.bits;
@@ -405,7 +410,9 @@ int CFatFormatter::formatPartition(CDeviceHandle& dev, int index, int64_t sector
 int CFatFormatter::writePartitionTable(CDeviceHandle& dev, uint32_t value) {
   CDeviceHandle::ScopedOpen open(dev, m_connection);
   if (open.result() != pdk::kOk) return open.result();
-  int rc = readTotalSectors(dev, m_total);
+  // The drive lays out the entries itself and each partition is checked when
+  // it is formatted: the whole disk may be larger than any one volume.
+  int rc = readTotalSectors(dev, m_total, UINT32_MAX);
   if (rc != pdk::kOk) return rc;
   if ((rc = writeMbr(dev, m_total)) != pdk::kOk) return rc;
   uint8_t block[8] = {};

@@ -20,6 +20,9 @@ class CFatFormatter {
   static constexpr uint32_t kRootSectors = 32;  // 512 entries of 32 bytes
   static constexpr uint32_t kMinSectors = 200;
   static constexpr uint32_t kMaxSectors = 1048575;
+  // A partition the drive lays out may be larger than a whole-drive volume:
+  // the FAT table's last row (FAT16, 32 sectors per cluster) ends here.
+  static constexpr uint32_t kMaxPartitionSectors = 2097152;
   static constexpr uint32_t kChunkSectors = 100;
   static constexpr uint16_t kSubCodePartitionTable = 0x0047;
   static constexpr uint32_t kDefaultHeads = 6;
@@ -54,9 +57,11 @@ class CFatFormatter {
   // ---- the rules, without a drive ----
 
   // Volume size from the capacity in KB and the geometry; heads may grow.
-  // 0, 18 (too small) or 19 (too big).
+  // 0, 18 (too small) or 19 (more than maxSectors).
   static int totalSectors(uint32_t capacityKb, uint32_t& heads, uint32_t sectorsPerTrack,
-                          uint32_t& total);
+                          uint32_t& total, uint64_t maxSectors = kMaxSectors);
+  // Whether formatPartition can lay a volume of this many sectors: 0, 18 or 19.
+  static int checkPartitionSize(uint64_t sectors);
   struct FatKind {
     int bits;  // 12 or 16
     uint32_t sectorsPerCluster;
@@ -90,7 +95,7 @@ class CFatFormatter {
 
  private:
   int keepExisting(CDeviceHandle& dev);
-  int readTotalSectors(CDeviceHandle& dev, uint32_t& total);
+  int readTotalSectors(CDeviceHandle& dev, uint32_t& total, uint64_t maxSectors);
   void buildBootSector(uint32_t sectors, uint32_t hidden, const char* label);
   int writeMbr(CDeviceHandle& dev, uint32_t total);
   // Steps common to both formats: the FATs and the root directory of a volume

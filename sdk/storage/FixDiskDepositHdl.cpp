@@ -1,5 +1,6 @@
 #include "FixDiskDepositHdl.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "PDKSDK.h"
 #include "PDKThread.h"
 #include "PDKTrace.h"
+#include "ReattachThread.h"
 #include "ReconnectJob.h"
 #include "ScsiCdb.h"
 
@@ -22,30 +24,10 @@ constexpr uint32_t kSectorSize = 512;
 constexpr int64_t kMinDummyBytesOfShiftedFactor = 900;
 constexpr int64_t kMinSafeBytesOfShiftedFactor = 1800;
 
-// A re-attach running on its own thread owns everything it uses.
-struct Reattach {
-  Reattach(const DeviceParams& params, const CDeviceHandle& dev, uint32_t waitSeconds,
-           uint8_t bootFlag, IDepositNotify* sink)
-      : handle(params, &dev), job(params, handle, waitSeconds, bootFlag, 1), notify(sink) {}
-  CDeviceHandle handle;
-  CReconnectJob job;
-  CGuardedNotify notify;
-};
-
-void runJob(CReconnectJob& job, CGuardedNotify& notify, int* result) {
-  *result = CPDKSDK::instance().transparentReconnect(job);
-  if (*result != pdk::kOk) {
-    notify.onReconnectFailed(pdk::kNotConnected, "Device didn't reconnect after detaching");
-  } else {
-    notify.onCompleted();
-  }
-}
-
 void runThread(void* argument) {
-  std::unique_ptr<Reattach> reattach(static_cast<Reattach*>(argument));
+  std::unique_ptr<CReattachThread::Work> reattach(static_cast<CReattachThread::Work*>(argument));
   try {
-    int result = pdk::kOk;
-    runJob(reattach->job, reattach->notify, &result);
+    CReattachThread::runJob(reattach->job, reattach->notify);
   } catch (...) {
     PDKTrace("caught exception in CFixDiskDepositHdl::runThread\n");
   }
@@ -141,14 +123,26 @@ int CFixDiskDepositHdl::setLunMode(CDeviceHandle& dev, int mode, IDepositNotify*
   pdk::putLe32(block + 8, 10);
   pdk::putLe32(block + 12, 10000);
   if (sendOut(dev, kSubCodeSetLunMode, block, sizeof(block)) != pdk::kOk) return pdk::kLunSwapError;
-  return attachDetach(dev, m_params, notify, false, 0);
+  if (!m_lunReattach.begin(m_params, dev, reattachWaitSeconds(), 0, notify)) {
+    PDKTrace("CFixDiskDepositHdl::attachDetach - ERROR while trying to dispatch a thread\n");
+    return pdk::kGeneralError;
+  }
+  return pdk::kOk;
 }
 
 int CFixDiskDepositHdl::enterSafePartition(CDeviceHandle& dev, const char* password,
-                                           IDepositNotify* notify) {
+                                           IDepositNotify*) {
   if (getLunMode(dev) == 1) {
-    const int rc = setLunMode(dev, 0, notify);
+    // The switch needs the drive back from the re-attach the swap starts; its
+    // outcome is this call's result, so the caller's sink hears of it once.
+    int rc = setLunMode(dev, 0, nullptr);
+    if (rc == pdk::kOk && m_lunReattach.wait() != pdk::kOk) rc = pdk::kNotConnected;
     if (rc != pdk::kOk) return rc;
+    // The drive that came back is a new volume: the old handle died with it.
+    if (dev.ownsHandle()) {
+      dev.close();
+      if ((rc = dev.open(m_connection)) != pdk::kOk) return rc;
+    }
   }
   int rc = checkSwitch(dev, true);
   if (rc != pdk::kOk) return rc;
@@ -226,21 +220,43 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
     notify.onError(pdk::kBadParameters, "error in deposit parameters ");
     return pdk::kBadParameters;
   }
+  // Once 0x0045 is sent the old layout is gone, so every volume the format
+  // will lay must be known to fit before.
+  const int64_t safeUnits = params.safeBytes / unit;
+  const int64_t dummyUnits = params.dummyBytes / unit;
+  const int64_t unitSectors = unit / kSectorSize;
+  const int64_t publicUnits = static_cast<int64_t>(r.words[0]) - safeUnits - dummyUnits;
+  rc = CFatFormatter::checkPartitionSize(
+      static_cast<uint64_t>(std::max<int64_t>(publicUnits, 0) * unitSectors));
+  if (rc == pdk::kOk && dummyUnits > 0)
+    rc = CFatFormatter::checkPartitionSize(static_cast<uint64_t>(dummyUnits * unitSectors));
+  if (rc == pdk::kOk && params.safeBytes > 0)
+    rc = CFatFormatter::checkPartitionSize(static_cast<uint64_t>(params.safeBytes / kSectorSize));
+  if (rc != pdk::kOk) {
+    notify.onError(rc, "error in format process");
+    return rc;
+  }
 
   uint8_t block[28] = {};
-  pdk::putLe32(block, static_cast<uint32_t>(params.safeBytes / unit));
-  pdk::putLe32(block + 4, static_cast<uint32_t>(params.dummyBytes / unit));
+  pdk::putLe32(block, static_cast<uint32_t>(safeUnits));
+  pdk::putLe32(block + 4, static_cast<uint32_t>(dummyUnits));
   pdk::putLe32(block + 8, static_cast<uint32_t>(std::strlen(params.password)));
   std::memcpy(block + 12, params.password, std::strlen(params.password));
-  rc = sendOut(dev, kSubCodeConfigure, block, sizeof(block));
+  // The hidden area is saved before the drive re-lays its partitions, which
+  // may clear it: a page that cannot be read stops the configuration here.
+  rc = m_backup.save(dev);
   if (rc == pdk::kOk) {
-    m_backup.save(dev);
-    rc = formatFixDiskPartitions(dev, params, &notify) == pdk::kOk
-             ? pdk::kOk
-             : static_cast<int>(pdk::kFormatFailed);
-    // Back whatever became of the format: the drive keeps its hidden area.
-    const int restored = m_backup.restore(dev);
-    if (rc == pdk::kOk) rc = restored;
+    rc = sendOut(dev, kSubCodeConfigure, block, sizeof(block));
+    if (rc == pdk::kOk) {
+      rc = formatFixDiskPartitions(dev, params, &notify) == pdk::kOk
+               ? pdk::kOk
+               : static_cast<int>(pdk::kFormatFailed);
+      // Back whatever became of the format: the drive keeps its hidden area.
+      const int restored = m_backup.restore(dev);
+      if (rc == pdk::kOk) rc = restored;
+    } else {
+      m_backup.release();
+    }
   }
   if (rc != pdk::kOk) {
     notify.onError(rc, "error in format process");
@@ -250,18 +266,19 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
   return attachDetach(dev, m_params, sink, syncFlag, 0);
 }
 
+uint32_t CFixDiskDepositHdl::reattachWaitSeconds() {
+  return GetOSKind() == pdk::kOSWin2000 ? kReattachWaitSecondsWin2000 : kReattachWaitSeconds;
+}
+
 int CFixDiskDepositHdl::attachDetach(CDeviceHandle& dev, const DeviceParams& params,
                                      IDepositNotify* notify, bool syncFlag, uint8_t bootFlag) {
-  const uint32_t wait =
-      GetOSKind() == pdk::kOSWin2000 ? kReattachWaitSecondsWin2000 : kReattachWaitSeconds;
+  const uint32_t wait = reattachWaitSeconds();
   if (syncFlag) {
     CReconnectJob job(params, dev, wait, bootFlag, 1);
     CGuardedNotify guarded(notify);
-    int result = pdk::kOk;
-    runJob(job, guarded, &result);
-    return result;
+    return CReattachThread::runJob(job, guarded);
   }
-  auto reattach = std::make_unique<Reattach>(params, dev, wait, bootFlag, notify);
+  auto reattach = std::make_unique<CReattachThread::Work>(params, dev, wait, bootFlag, notify);
   if (!CPDKThread::runDetached(&runThread, reattach.get())) {
     PDKTrace("CFixDiskDepositHdl::attachDetach - ERROR while trying to dispatch a thread\n");
     return pdk::kGeneralError;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "DepositHandler.h"
+#include "ReattachThread.h"
 
 class CFixDiskDepositHdl : public CDepositHandler {
  public:
@@ -33,6 +34,8 @@ class CFixDiskDepositHdl : public CDepositHandler {
   int depositFlag(CDeviceHandle& dev, bool& flag) override;
   int minPartitionSize(CDeviceHandle& dev, int64_t& minSafe, int64_t& minDummy) override;
   int getLunMode(CDeviceHandle& dev) override;
+  // Returns once the re-attach has begun; dev and notify must stay until a
+  // later enter or the handler's end, which wait for it.
   int setLunMode(CDeviceHandle& dev, int mode, IDepositNotify* notify) override;
   int formatFixDiskPartitions(CDeviceHandle& dev, const DepositParams& params,
                               IDepositNotify* notify) override;
@@ -51,4 +54,7 @@ class CFixDiskDepositHdl : public CDepositHandler {
  private:
   // The unit in bytes of a record; 0 for a record that makes no sense.
   static int64_t unitBytes(const DepositRecord& record);
+  static uint32_t reattachWaitSeconds();
+
+  CReattachThread m_lunReattach;
 };

@@ -151,6 +151,42 @@ INSTANTIATE_TEST_SUITE_P(Drive, ZoneState, ::testing::Bool(),
                            return std::string(i.param ? "removable" : "fixed");
                          });
 
+// A drive that rebuilds its tables on a re-layout erases its hidden pages
+// then, and only then: a switch or a refused configure keeps them.
+TEST_P(ZoneState, ClearingDriveErasesTheHiddenAreaOnAnAcceptedRelayoutOnly) {
+  const bool removable = GetParam();
+  DriveConfig config = driveOf(removable);
+  config.clearHiddenOnRelayout = true;
+  CEmulatedDrive drive(config);
+  const auto fill = [&] {
+    for (uint8_t page = 0; page < 32; ++page) {
+      Bytes data = pattern(uint8_t(page + 1));
+      ASSERT_EQ(run(drive, raw::cdb::vendor(0x0130, {page, 0}), data, false).status,
+                emu::kStatusGood);
+    }
+  };
+  const auto pagesAre = [&](bool erased) {
+    for (uint8_t page = 0; page < 32; ++page) {
+      Bytes back(512, 0);
+      ASSERT_EQ(run(drive, raw::cdb::vendor(0x0131, {page, 0, 0, 0, 0, 0}), back, true).status,
+                emu::kStatusGood);
+      EXPECT_EQ(back, erased ? Bytes(512, 0xFF) : pattern(uint8_t(page + 1))) << int(page);
+    }
+  };
+  const ZoneOps ops = opsFor(removable);
+  fill();
+  ASSERT_EQ(sendOut(drive, ops.configure, ops.configureBlock).status, emu::kStatusGood);
+  pagesAre(true);
+
+  fill();
+  ASSERT_EQ(sendOut(drive, ops.switchCode, ops.enterBlock).status, emu::kStatusGood);
+  ASSERT_EQ(sendOut(drive, ops.switchCode, ops.leaveBlock).status, emu::kStatusGood);
+  Bytes refused = ops.configureBlock;
+  putLe(refused, 0, 1000000);  // more safe units than the drive has
+  EXPECT_NE(sendOut(drive, ops.configure, refused).status, emu::kStatusGood);
+  pagesAre(false);
+}
+
 // ---- the not-ready window ----------------------------------------------------------
 
 struct WindowCase {

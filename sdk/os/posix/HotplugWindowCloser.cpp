@@ -2,11 +2,6 @@
 
 namespace pdkos {
 
-CHotplugWindowCloser& CHotplugWindowCloser::instance() {
-  static CHotplugWindowCloser closer;
-  return closer;
-}
-
 CHotplugWindowCloser::CHotplugWindowCloser() : m_caption(kEnglishCaption) {}
 
 // No system warning windows exist here, so there is never anything to close.

@@ -39,7 +39,7 @@ Fn lookUp(const CDynamicLibrary& library, const char* name) {
 
 }  // namespace
 
-struct CDeviceInstaller::State {
+struct CDeviceInstaller::Library {
   CDynamicLibrary library{"setupapi.dll"};
   GetClassDevsFn getClassDevs = lookUp<GetClassDevsFn>(library, "SetupDiGetClassDevsA");
   EnumDeviceInfoFn enumDeviceInfo = lookUp<EnumDeviceInfoFn>(library, "SetupDiEnumDeviceInfo");
@@ -47,63 +47,70 @@ struct CDeviceInstaller::State {
       lookUp<GetRegistryPropertyFn>(library, "SetupDiGetDeviceRegistryPropertyA");
   DestroyListFn destroyList = lookUp<DestroyListFn>(library, "SetupDiDestroyDeviceInfoList");
   RequestEjectFn requestEject = lookUp<RequestEjectFn>(library, "CM_Request_Device_EjectA");
+};
+
+struct CDeviceInstaller::Enumeration::State {
+  explicit State(const Library& l) : library(l) {}
+  const Library& library;
   HANDLE set = INVALID_HANDLE_VALUE;
   DevInfoData device{};
   bool selected = false;
 };
 
-CDeviceInstaller::CDeviceInstaller() : m_state(std::make_unique<State>()) {}
+CDeviceInstaller::CDeviceInstaller() : m_library(std::make_unique<Library>()) {}
 
-CDeviceInstaller::~CDeviceInstaller() { endEnumeration(); }
+CDeviceInstaller::~CDeviceInstaller() = default;
 
 bool CDeviceInstaller::available() const {
-  return m_state->getClassDevs != nullptr && m_state->enumDeviceInfo != nullptr &&
-         m_state->getProperty != nullptr;
+  return m_library->getClassDevs != nullptr && m_library->enumDeviceInfo != nullptr &&
+         m_library->getProperty != nullptr;
 }
 
-bool CDeviceInstaller::beginEnumeration() {
-  endEnumeration();
-  if (!available()) return false;
-  m_state->set = m_state->getClassDevs(nullptr, nullptr, nullptr, kDigcfPresent | kDigcfAllClasses);
+CDeviceInstaller::Enumeration::Enumeration(const CDeviceInstaller& installer)
+    : m_state(std::make_unique<State>(*installer.m_library)) {
+  if (installer.available())
+    m_state->set =
+        m_state->library.getClassDevs(nullptr, nullptr, nullptr, kDigcfPresent | kDigcfAllClasses);
+}
+
+CDeviceInstaller::Enumeration::~Enumeration() {
+  if (valid() && m_state->library.destroyList != nullptr)
+    m_state->library.destroyList(m_state->set);
+}
+
+bool CDeviceInstaller::Enumeration::valid() const {
   return m_state->set != INVALID_HANDLE_VALUE && m_state->set != nullptr;
 }
 
-bool CDeviceInstaller::selectDevice(uint32_t index) {
+bool CDeviceInstaller::Enumeration::selectDevice(uint32_t index) {
   m_state->selected = false;
-  if (m_state->set == INVALID_HANDLE_VALUE || m_state->set == nullptr) return false;
+  if (!valid()) return false;
   m_state->device = DevInfoData{};
   m_state->device.cbSize = sizeof(DevInfoData);
-  m_state->selected = m_state->enumDeviceInfo(m_state->set, index, &m_state->device) != FALSE;
+  m_state->selected =
+      m_state->library.enumDeviceInfo(m_state->set, index, &m_state->device) != FALSE;
   return m_state->selected;
 }
 
-bool CDeviceInstaller::property(Property which, std::string* value) const {
+bool CDeviceInstaller::Enumeration::property(Property which, std::string* value) const {
   if (!m_state->selected || value == nullptr) return false;
   BYTE buffer[kPropertyBufferSize + 1] = {};
   DWORD type = 0;
   const DWORD code = which == Property::kDescription ? kSpdrpDeviceDesc : kSpdrpDriver;
-  if (!m_state->getProperty(m_state->set, &m_state->device, code, &type, buffer,
-                            kPropertyBufferSize, nullptr))
+  if (!m_state->library.getProperty(m_state->set, &m_state->device, code, &type, buffer,
+                                    kPropertyBufferSize, nullptr))
     return false;
   // The extra byte keeps a text that filled the buffer terminated.
   *value = reinterpret_cast<const char*>(buffer);
   return true;
 }
 
-bool CDeviceInstaller::requestEject() const {
-  if (!m_state->selected || m_state->requestEject == nullptr) return false;
+bool CDeviceInstaller::Enumeration::requestEject() const {
+  if (!m_state->selected || m_state->library.requestEject == nullptr) return false;
   int vetoType = 0;
   char vetoName[kVetoNameLength] = {};
-  return m_state->requestEject(m_state->device.devInst, &vetoType, vetoName, kVetoNameLength, 0) ==
-         kCrSuccess;
-}
-
-void CDeviceInstaller::endEnumeration() {
-  if (m_state->set != INVALID_HANDLE_VALUE && m_state->set != nullptr &&
-      m_state->destroyList != nullptr)
-    m_state->destroyList(m_state->set);
-  m_state->set = INVALID_HANDLE_VALUE;
-  m_state->selected = false;
+  return m_state->library.requestEject(m_state->device.devInst, &vetoType, vetoName,
+                                       kVetoNameLength, 0) == kCrSuccess;
 }
 
 }  // namespace pdkos

@@ -115,11 +115,6 @@ bool closeAll(const char* title, Round round) {
 
 }  // namespace
 
-CHotplugWindowCloser& CHotplugWindowCloser::instance() {
-  static CHotplugWindowCloser closer;
-  return closer;
-}
-
 CHotplugWindowCloser::CHotplugWindowCloser() : m_caption(kEnglishCaption) {
   // An empty caption would match every untitled window on the desktop.
   std::string localised = removalCaption();

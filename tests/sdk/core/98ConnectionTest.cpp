@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "DeviceHandle.h"
 #include "DriveFixture.h"
+#include "FramedFailure.h"
 #include "PDKErrors.h"
 
 namespace {
@@ -90,6 +92,14 @@ TEST_F(C98ConnectionTest, DriveStatusAndDeliveryFailuresAreTold) {
   EXPECT_EQ(usb.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000), pdk::kConnectionFailed);
   handle.close();
   EXPECT_EQ(port.openHandleCount(), 0u);
+}
+
+// A framed data-in the drive refused: the frame is compared, and one that is
+// gone gives 9 instead of the drive's own code.
+TEST_F(C98ConnectionTest, AFailedFramedReadWithoutItsFrameAnswers9) {
+  CDeviceHandle handle(usbDevice());
+  ASSERT_EQ(handle.open(usb), pdk::kOk);
+  expectFramedFailures(usb, handle, drive, 1, pdk::kNotAuthenticated);
 }
 
 TEST_F(C98ConnectionTest, AnUnknownDevicePathIsNotConnected) {

@@ -147,9 +147,14 @@ TEST(IdentifierTextTest, OnlyTheFirst41BytesAreRead) {
   EXPECT_TRUE(exact.namesDrive());
   EXPECT_EQ(exact.serial(), serial22);
 
-  // One more character: the serial runs past the kept bytes and would be cut.
-  a = identifierAnswer("Vantrel Plunda " + serial22 + "T", 100);
-  EXPECT_FALSE(CIdentifierText(a.data(), a.size()).namesDrive());
+  // Longer serials run past the kept bytes: the drive is still identified,
+  // by the serial cut there, the same every time it is read.
+  for (const std::string& tail : {std::string("T"), std::string("TUVWXYZ")}) {
+    a = identifierAnswer("Vantrel Plunda " + serial22 + tail, 100);
+    const CIdentifierText cut(a.data(), a.size());
+    EXPECT_TRUE(cut.namesDrive()) << tail;
+    EXPECT_EQ(cut.serial(), serial22) << tail;
+  }
   // A fourth word past the kept bytes leaves the serial whole.
   a = identifierAnswer("Vantrel Plunda 0F3B 12345678901234567", 100);
   const CIdentifierText longer(a.data(), a.size());
@@ -335,8 +340,9 @@ const IdentifierCase kIdentifierCases[] = {
     {"  Vantrel  Plunda  X9 more words", pdk::kOk, "X9"},
     {"Vantrel Plunda", pdk::kOk, ""},  // a drive without serial (UCL)
     {"Vantrel Plunda " + std::string(22, 'S'), pdk::kOk, "SSSSSSSSSSSSSSSSSSSSSS"},
-    {"Vantrel Plunda " + std::string(23, 'S'), pdk::kGeneralError, ""},
-    {"Vantrel Plunda " + std::string(40, 'S'), pdk::kGeneralError, ""},
+    // A serial past the 41 kept bytes is known by its cut form.
+    {"Vantrel Plunda " + std::string(23, 'S'), pdk::kOk, "SSSSSSSSSSSSSSSSSSSSSS"},
+    {"Vantrel Plunda " + std::string(40, 'S'), pdk::kOk, "SSSSSSSSSSSSSSSSSSSSSS"},
     {"Vantrel Other 0F3B", pdk::kGeneralError, ""},
     {"Plunda Vantrel 0F3B", pdk::kGeneralError, ""},
     {"vantrel plunda 0F3B", pdk::kGeneralError, ""},

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,9 +16,11 @@
 #include "DepositImpl.h"
 #include "DepositSink.h"
 #include "DriveFixture.h"
+#include "LockProbe.h"
 #include "OSKind.h"
-#include "StoreFixture.h"
+#include "PDKMutex.h"
 #include "SdkEnvironment.h"
+#include "StoreFixture.h"
 #include "TestClock.h"
 #include "TraceCapture.h"
 #include "VolumeCheck.h"
@@ -39,6 +43,9 @@ emu::DriveConfig zoneDrive(const char* revision) {
   c.revision = revision;
   c.allocationUnitSectors = kUnit;
   c.commandLogCapacity = 100000;
+  // The drive erases its hidden pages on a re-layout: only the SDK's backup
+  // keeps the store across a configuration.
+  c.clearHiddenOnRelayout = true;
   return c;
 }
 
@@ -186,6 +193,36 @@ TEST_F(RemovableZoneTest, LoginAndLogoutFollowTheDrivesState) {
   EXPECT_EQ(deposit.logout(&sink, true), 13);
 }
 
+// Whichever write of the hint's page fails, the drive keeps a hint, and
+// configure answers 0 only when the new one is on it.
+TEST_F(RemovableZoneTest, AHintThatCannotBeWrittenLeavesTheOldOneAndFailsConfigure) {
+  for (const int skip : {0, 1}) {
+    SCOPED_TRACE("writes let through: " + std::to_string(skip));
+    ASSERT_EQ(deposit.configure(request(0, "old hint"), nullptr, true), 0);
+    // Armed once the hidden area is back, so only the hint's writes meet it.
+    connection.beforeVendorOut = [&](uint16_t subCode) {
+      if (subCode != 0x0043) return;
+      for (uint16_t page = 1; page <= 31; ++page)
+        connection.failWrites(page, 1, pdk::kConnectionFailed, skip);
+    };
+    sink.clear();
+    const int rc = deposit.configure(request(0, "new hint"), &sink, true);
+    connection.beforeVendorOut = nullptr;
+    for (uint16_t page = 1; page <= 31; ++page) connection.failWrites(page, 0, 0);
+    if (rc == 0) {
+      EXPECT_EQ(hint(), "new hint");
+      EXPECT_EQ(sink.events(), std::vector<std::string>{"formatDone"});
+    } else {
+      EXPECT_EQ(rc, pdk::kConnectionFailed);
+      EXPECT_EQ(hint(), "old hint");
+      EXPECT_EQ(sink.events(), std::vector<std::string>{"error 3 Failed to format device"});
+    }
+    if (skip == 0) {
+      EXPECT_NE(rc, 0) << "the one write of the hint was refused";
+    }
+  }
+}
+
 TEST_F(RemovableZoneTest, ChangingThePasswordRewritesTheHint) {
   ASSERT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 0);
   EXPECT_EQ(deposit.changePassword(kPassword, "new secret", "think harder"), 0);
@@ -206,6 +243,85 @@ TEST_F(RemovableZoneTest, TooSmallASafePartitionIsRefusedBeforeAnythingChanges) 
   std::memcpy(longPassword.password, "seventeen chars!!", 17);  // no room for its end
   EXPECT_EQ(deposit.configure(longPassword, nullptr, true), 27);
   EXPECT_EQ(vendorCount(0x0041), 0);
+}
+
+// Gets through the mutex once, on the probe's thread, without keeping it.
+std::function<int()> passThrough(CPDKMutex& mutex) {
+  return [&mutex] {
+    const int rc = mutex.lock();
+    if (rc == 0) mutex.unlock();
+    return rc;
+  };
+}
+
+// The hidden area is read page by page before the drive re-lays its
+// partitions and written back after the format, with the store's named mutex
+// held all along, so no other store writes a page that the write-back would
+// overwrite.
+TEST_F(RemovableZoneTest, TheHiddenAreaIsSavedBeforeTheRelayoutAndWrittenBackUnderTheMutex) {
+  ASSERT_EQ(CCookieImpl(connection, params).setString("Tests", "kept", "across"), 0);
+  CPDKMutex named;
+  ASSERT_EQ(named.create(CCookieImpl::kMutexName, false), 0);
+  std::unique_ptr<CLockProbe> probe;
+  bool shutOut = false;
+  connection.beforeVendorOut = [&](uint16_t subCode) {
+    if (subCode != 0x0041 || probe) return;
+    probe = std::make_unique<CLockProbe>(passThrough(named), [] { return 0; });
+    shutOut = !probe->acquiredWithin(kShutOutWindow);
+  };
+  drive.clearCommandLog();
+  ASSERT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 0);
+  connection.beforeVendorOut = nullptr;
+  ASSERT_TRUE(probe);
+  EXPECT_TRUE(shutOut) << "another store could write while the layout changed";
+  EXPECT_TRUE(probe->acquiredWithin(kAcquireLimit));
+  probe.reset();
+
+  // Reads of every page (try word 0), then the re-layout, then every page back.
+  std::vector<std::string> calls;
+  for (const emu::CommandRecord& r : drive.commandLog()) {
+    if (r.cdb[0] != 0xFF) continue;
+    const int subCode = r.cdb[1] | (r.cdb[2] << 8);
+    if (subCode == 0x0131 && calls.size() < 40)
+      calls.push_back("read " + std::to_string(r.cdb[3]) + " try " + std::to_string(r.cdb[5]));
+    if (subCode == 0x0041) calls.push_back("configure");
+    if (subCode == 0x0130 && calls.size() < 80)
+      calls.push_back("write " + std::to_string(r.cdb[3]));
+  }
+  std::vector<std::string> expected;
+  for (int page = 0; page < 32; ++page)
+    expected.push_back("read " + std::to_string(page) + " try 0");
+  expected.push_back("configure");
+  for (int page = 0; page < 32; ++page) expected.push_back("write " + std::to_string(page));
+  ASSERT_GE(calls.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + expected.size()), expected);
+
+  char value[32] = {};
+  uint32_t size = sizeof(value);
+  EXPECT_EQ(CCookieImpl(connection, params).getString("Tests", "kept", value, size), 0);
+  EXPECT_STREQ(value, "across");
+}
+
+// A page the drive will not give up stops the configuration before the
+// layout changes: the drive is as it was, and the caller learns why.
+TEST_F(RemovableZoneTest, APageThatCannotBeSavedStopsConfigureBeforeTheRelayout) {
+  ASSERT_EQ(deposit.configure(request(1024 * 1024), nullptr, true), 0);
+  ASSERT_EQ(CCookieImpl(connection, params).setString("Tests", "kept", "across"), 0);
+  const emu::DriveState before = drive.state();
+  drive.clearCommandLog();
+  // Both tries of the first page fail.
+  drive.injectFaults(emu::FaultKind::CheckCondition, 2, emu::CCommandFilter::vendor(0x0131));
+  EXPECT_EQ(deposit.configure(request(0), &sink, true), 4);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"error 4 Failed to format device"});
+  EXPECT_EQ(vendorCount(0x0041), 0);
+  EXPECT_EQ(vendorCount(0x0130), 0);
+  EXPECT_EQ(drive.state().safeUnits, before.safeUnits);
+  EXPECT_EQ(drive.state().hiddenArea, before.hiddenArea);
+  EXPECT_FALSE(port.isLocked('E'));
+  CPDKMutex named;
+  ASSERT_EQ(named.create(CCookieImpl::kMutexName, false), 0);
+  CLockProbe probe(passThrough(named), [] { return 0; });
+  EXPECT_TRUE(probe.acquiredWithin(kAcquireLimit)) << "the mutex stayed held";
 }
 
 class OldFirmwareZoneTest : public RemovableZoneTest {

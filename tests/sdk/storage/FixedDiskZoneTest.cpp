@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ConnectionSingleton.h"
+#include "CookieImpl.h"
 #include "DepositImpl.h"
 #include "DepositSink.h"
 #include "DevicePoll.h"
@@ -29,12 +30,13 @@ constexpr const char* kPassword = "open sesame";
 constexpr uint32_t kUnit = 64 * 32;  // sectors: the drive's unit factors
 constexpr uint32_t kSectors = 8 * kUnit;
 
-emu::DriveConfig fixedDrive(const char* serial) {
-  emu::DriveConfig c = smallDrive(kSectors);
+emu::DriveConfig fixedDrive(const char* serial, uint32_t sectors) {
+  emu::DriveConfig c = smallDrive(sectors);
   c.serial = serial;
   c.removable = false;
   c.revision = "3.10";
   c.commandLogCapacity = 100000;
+  c.clearHiddenOnRelayout = true;  // only the SDK's backup keeps the hidden area
   return c;
 }
 
@@ -57,8 +59,10 @@ std::string text(const Sector& s, size_t at, size_t length) {
 // A drive on the bus, plugged in and taken in by detection before each test.
 class FixedDiskZoneTest : public ::testing::Test {
  public:  // read() is the disk the volume checks look at
-  explicit FixedDiskZoneTest(const char* serial = "0F3B27200001")
-      : drive(fixedDrive(serial)), bus(port), connection(CConnectionSingleton::instance()) {
+  explicit FixedDiskZoneTest(const char* serial = "0F3B27200001", uint32_t sectors = kSectors)
+      : drive(fixedDrive(serial, sectors)),
+        bus(port),
+        connection(CConnectionSingleton::instance()) {
     pdk::setDevicePort(&port);
   }
   void SetUp() override {
@@ -92,13 +96,14 @@ class FixedDiskZoneTest : public ::testing::Test {
     const Sector boot = read(start);
     return text(read(start + 1 + 2 * le16(boot, 22)), 32, 11);
   }
-  void checkPartition(uint32_t start, const std::string& label, const std::string& marker) {
+  void checkPartition(uint32_t start, const std::string& label, const std::string& marker,
+                      const std::string& fatType = "FAT12") {
     EXPECT_EQ(markerAt(start), marker);
     if (!checkersPresent()) return;
     Tolerated tolerated;
     tolerated.labelPadding = label.size() < 11;
     tolerated.marker = marker;
-    checkVolume(*this, kSectors, start, label, "FAT12", tolerated, "-a");
+    checkVolume(*this, drive.config().sectorCount, start, label, fatType, tolerated, "-a");
   }
 
   emu::CEmulatedDrive drive;
@@ -139,6 +144,68 @@ TEST_F(FixedDiskZoneTest, PartitionsMarkersAndSwitchesBehindAHiddenReattach) {
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(listener.events().empty()) << "the listener saw the drive leave";
 }
+
+// Drives of 1 and 2 GB: partitions beyond a whole-drive volume's limit take
+// the FAT table's last row, and a layout with a volume too large for any row
+// is refused before the drive is re-laid.
+struct LargeDisk {
+  const char* name;
+  uint32_t units;  // of 1 MB
+  int32_t safeUnits;
+  int32_t dummyUnits;
+  int expected;  // configure's answer
+};
+
+class LargeFixedDiskTest : public FixedDiskZoneTest,
+                           public ::testing::WithParamInterface<LargeDisk> {
+ protected:
+  LargeFixedDiskTest() : FixedDiskZoneTest("0F3B27200003", GetParam().units * kUnit) {}
+};
+
+TEST_P(LargeFixedDiskTest, ConfigureLoginAndLogoutLayVolumesTheCheckersAccept) {
+  const LargeDisk& c = GetParam();
+  CDepositImpl deposit(connection, params);
+  const emu::DriveState before = drive.state();
+  drive.clearCommandLog();
+  ASSERT_EQ(deposit.configure(request(c.safeUnits, c.dummyUnits), &sink, true), c.expected);
+  if (c.expected != 0) {
+    EXPECT_EQ(sink.events(), std::vector<std::string>{"error " + std::to_string(c.expected) +
+                                                      " error in format process"});
+    for (const emu::CommandRecord& r : drive.commandLog())
+      EXPECT_FALSE(r.cdb[0] == 0xFF && r.cdb[1] == 0x45) << "configure was sent";
+    const emu::DriveState after = drive.state();
+    EXPECT_EQ(after.safeUnits, before.safeUnits);
+    EXPECT_EQ(after.dummyUnits, before.dummyUnits);
+    EXPECT_EQ(after.hiddenArea, before.hiddenArea);
+    EXPECT_FALSE(port.isLocked('E'));
+    return;
+  }
+  EXPECT_EQ(sink.events(), (std::vector<std::string>{"formatDone", "completed"}));
+  const uint32_t publicSectors = (c.units - c.safeUnits - c.dummyUnits) * kUnit;
+  EXPECT_EQ(entry(0), std::make_pair(63u, publicSectors - 63));
+  EXPECT_EQ(entry(1), std::make_pair(publicSectors, uint32_t(c.dummyUnits) * kUnit));
+  checkPartition(63, "PUBLIC", ".PUBLIC", "FAT16");
+  checkPartition(publicSectors, "DUMMY", ".DUMMY", "FAT16");
+
+  sink.clear();
+  ASSERT_EQ(deposit.login(kPassword, &sink, true), 0);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+  EXPECT_EQ(entry(1), std::make_pair(publicSectors, uint32_t(c.safeUnits) * kUnit));
+  checkPartition(publicSectors, "SAFE", ".SAFE", "FAT16");
+
+  sink.clear();
+  ASSERT_EQ(deposit.logout(&sink, true), 0);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+  EXPECT_EQ(markerAt(publicSectors), ".DUMMY");
+  checkPartition(63, "PUBLIC", ".PUBLIC", "FAT16");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, LargeFixedDiskTest,
+    ::testing::Values(LargeDisk{"OneGBPublicBeyondTheWholeDriveLimit", 1024, 300, 100, 0},
+                      LargeDisk{"TwoGBEveryRowUpToTheLast", 2048, 1000, 24, 0},
+                      LargeDisk{"TwoGBPublicTooLargeForAnyRow", 2048, 29, 0, 19}),
+    [](const ::testing::TestParamInfo<LargeDisk>& info) { return std::string(info.param.name); });
 
 TEST_F(FixedDiskZoneTest, SizesBelowTheLimitsAreRefusedBeforeAnythingChanges) {
   CDepositImpl deposit(connection, params);
@@ -183,6 +250,41 @@ TEST_F(FixedDiskZoneTest, LunMode1LeavesLogoutNothingToDo) {
     EXPECT_FALSE(r.cdb[0] == 0xFF && r.cdb[1] == 0x46) << "a switch was sent";
 }
 
+// LUN mode 1 makes enter swap the LUN first, which re-attaches the drive on a
+// thread of its own; enter goes on only once the drive is back, within a
+// login and within a configure's format of the safe partition alike.
+TEST_F(FixedDiskZoneTest, EnterInLunMode1SwapsBackAndWaitsForTheDrive) {
+  CDepositImpl deposit(connection, params);
+  ASSERT_EQ(deposit.configure(request(2, 1), nullptr, true), 0);
+  const uint32_t publicSectors = 5 * kUnit;
+  for (const bool viaConfigure : {false, true}) {
+    SCOPED_TRACE(viaConfigure ? "configure" : "login");
+    {
+      CFixDiskDepositHdl handler(connection, params);
+      CDeviceHandle dev(params);
+      ASSERT_EQ(handler.setLunMode(dev, 1, nullptr), 0);
+    }  // the handler's end waits for its re-attach
+    CFixDiskDepositHdl probe(connection, params);
+    CDeviceHandle dev(params);
+    ASSERT_EQ(probe.getLunMode(dev), 1);
+    sink.clear();
+    if (viaConfigure) {
+      ASSERT_EQ(deposit.configure(request(2, 1), &sink, true), 0);
+      EXPECT_EQ(sink.events(), (std::vector<std::string>{"formatDone", "completed"}));
+      checkPartition(publicSectors, "DUMMY", ".DUMMY");
+    } else {
+      ASSERT_EQ(deposit.login(kPassword, &sink, true), 0);
+      EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
+      EXPECT_EQ(markerAt(publicSectors), ".SAFE");
+      ASSERT_EQ(deposit.logout(nullptr, true), 0);
+    }
+    CDeviceHandle again(params);
+    EXPECT_EQ(probe.getLunMode(again), 0);
+  }
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(listener.events().empty()) << "the listener saw the drive leave";
+}
+
 TEST_F(FixedDiskZoneTest, BlocksTellTheRealPasswordLengths) {
   CDepositImpl deposit(connection, params);
   ASSERT_EQ(deposit.configure(request(2, 1), nullptr, true), 0);
@@ -204,7 +306,17 @@ TEST_F(FixedDiskZoneTest, BlocksTellTheRealPasswordLengths) {
   ASSERT_EQ(change.size(), 40u);
   EXPECT_EQ(le32(change, 0), std::strlen(kPassword));
   EXPECT_EQ(le32(change, 20), 3u);
+  // The detach of the login's re-attach: 1000, 40000 and boot flag 0.
+  std::vector<emu::DetachRequest> detaches;
+  drive.setDetachHandler([&](const emu::DetachRequest& r) {
+    detaches.push_back(r);  // the one re-attach runs on this thread
+    bus.handleDetach(&drive);
+  });
   ASSERT_EQ(deposit.login("abc", nullptr, true), 0);
+  ASSERT_EQ(detaches.size(), 1u);
+  EXPECT_EQ(detaches[0].first, 1000u);
+  EXPECT_EQ(detaches[0].second, 40000u);
+  EXPECT_EQ(detaches[0].bootFlag, 0u);
   const Sector login = last(0x0046);
   EXPECT_EQ(le32(login, 0), 3u);
   EXPECT_EQ(text(login, 4, 3), "abc");
@@ -247,11 +359,35 @@ TEST_F(LostFixedDiskTest, ADriveThatNeverComesBackIsReportedThroughTheSink) {
   EXPECT_EQ(listener.events()[0].what, "disconnected");
 }
 
+// The hidden area is saved before 0x0045 re-lays the drive, which erases it
+// here: a page that cannot be read stops the configuration with nothing changed.
+TEST_F(FixedDiskZoneTest, APageThatCannotBeSavedStopsConfigureBeforeTheRelayout) {
+  CDepositImpl deposit(connection, params);
+  ASSERT_EQ(CCookieImpl(connection, params).setString("Tests", "kept", "across"), 0);
+  const emu::DriveState before = drive.state();
+  drive.clearCommandLog();
+  drive.injectFaults(emu::FaultKind::CheckCondition, 2, emu::CCommandFilter::vendor(0x0131));
+  EXPECT_EQ(deposit.configure(request(2, 1), &sink, true), 4);
+  EXPECT_EQ(sink.events(), std::vector<std::string>{"error 4 error in format process"});
+  for (const emu::CommandRecord& r : drive.commandLog())
+    EXPECT_FALSE(r.cdb[0] == 0xFF && (r.cdb[1] == 0x45 || r.cdb[1] == 0x30)) << int(r.cdb[1]);
+  EXPECT_EQ(drive.state().hiddenArea, before.hiddenArea);
+  EXPECT_EQ(drive.state().safeUnits, before.safeUnits);
+  EXPECT_FALSE(port.isLocked('E'));
+
+  ASSERT_EQ(deposit.configure(request(2, 1), nullptr, true), 0);
+  char value[32] = {};
+  uint32_t size = sizeof(value);
+  EXPECT_EQ(CCookieImpl(connection, params).getString("Tests", "kept", value, size), 0);
+  EXPECT_STREQ(value, "across");
+}
+
 // Every command of a configuration fails once in turn; the hidden area stays.
 TEST_F(FixedDiskZoneTest, NoFailedCommandCostsTheHiddenArea) {
   CDepositImpl deposit(connection, params);
   // The re-attach at the end is refused, so no run waits for the drive.
   drive.injectFaults(emu::FaultKind::NotDelivered, 1000000, emu::CCommandFilter::vendor(0x0048));
+  ASSERT_EQ(CCookieImpl(connection, params).setString("Tests", "kept", "across"), 0);
   const emu::DriveState before = drive.state();
   connection.failCommands(0, 0, 0);
   deposit.configure(request(2, 1), nullptr, true);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -18,8 +19,11 @@ class ScriptedConnection : public IConnection {
  public:
   explicit ScriptedConnection(IConnection& next) : m_next(next) {}
 
-  // The next `count` writes of this page answer `code` without reaching the drive.
-  void failWrites(uint16_t page, int count, int code) { m_fail[page] = {count, code}; }
+  // The next `count` writes of this page, after `skip` that go through, answer
+  // `code` without reaching the drive.
+  void failWrites(uint16_t page, int count, int code, int skip = 0) {
+    m_fail[page] = {count, code, skip};
+  }
   // Commands number first to first + count - 1 (counted from 1 since the last
   // call of this) answer `code` without reaching the drive; count 0 fails none.
   void failCommands(int first, int count, int code) {
@@ -56,11 +60,17 @@ class ScriptedConnection : public IConnection {
     if (failing()) return m_failCode;
     return m_next.vendorOutFramed(h, c, pl, p, dl, d, t, f);
   }
+  // Called with the sub-code before each vendor command out goes on.
+  std::function<void(uint16_t)> beforeVendorOut;
+
   int vendorOut(CDeviceHandle& h, uint16_t c, uint32_t pl, const uint8_t* p, uint32_t dl,
                 const uint8_t* d, uint32_t t) override {
+    if (beforeVendorOut) beforeVendorOut(c);
     if (c == CCookieImpl::kSubCodeWritePage && pl >= 2) {
       auto it = m_fail.find(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-      if (it != m_fail.end() && it->second.count > 0) {
+      if (it != m_fail.end() && it->second.skip > 0) {
+        --it->second.skip;
+      } else if (it != m_fail.end() && it->second.count > 0) {
         --it->second.count;
         return it->second.code;
       }
@@ -98,6 +108,7 @@ class ScriptedConnection : public IConnection {
   struct Failure {
     int count;
     int code;
+    int skip;
   };
   bool failing() {
     ++m_commands;

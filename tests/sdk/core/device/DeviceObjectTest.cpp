@@ -36,6 +36,13 @@
 
 namespace {
 
+// An observer that only has to exist.
+class CountingObserverForIds : public IPDKObserver {
+ public:
+  void update(CPDKImpl&, const DeviceParams&) override { ++updates; }
+  int updates = 0;
+};
+
 using namespace std::chrono_literals;
 
 class SdkEnvironment : public ::testing::Environment {
@@ -248,6 +255,24 @@ TEST_F(DeviceTest, AHandleFollowsItsDrivesLettersAndAStaleRecordCannotAttach) {
   EXPECT_EQ(late.getDriveLetters(text, length), pdk::kNotConnected);
   EXPECT_TRUE(late.attachDevice(both));
   EXPECT_TRUE(late.isValid());
+}
+
+// Ids outside the table are refused on the way in and harmless on the way out.
+TEST_F(DeviceTest, IdsOutsideTheTableAreRefused) {
+  const DeviceParams present = arrive("E");
+  CountingObserverForIds observer;
+  for (const int id : {-1, 128}) {
+    SCOPED_TRACE(id);
+    DeviceParams p = present;
+    p.id = id;
+    CPDK pdk;
+    EXPECT_FALSE(pdk.attachDevice(p));
+    EXPECT_FALSE(pdk.isValid());
+    EXPECT_EQ(CPDKSDK::instance().attachObserver(p, &observer), nullptr);
+    CPDKSDK::instance().detachObserver(id, &observer);
+  }
+  CPDK pdk;
+  EXPECT_TRUE(pdk.attachDevice(present));
 }
 
 TEST_F(DeviceTest, ARemovedDriveAnswersNotConnectedUntilAttachedAgain) {
@@ -573,8 +598,25 @@ TEST_F(WriteProtectionTest, TheSwitchReachesTheDriveWhichThenRefusesWrites) {
   int flag = -1;
   ASSERT_EQ(pdk.isWriteProtected(flag), 0);
   EXPECT_EQ(flag, 0);
+  // The detach the re-attach begins with carries 1000, 40000 and boot flag 1.
+  std::mutex detachesLock;
+  std::vector<emu::DetachRequest> detaches;
+  drive.setDetachHandler([&](const emu::DetachRequest& r) {
+    {
+      std::lock_guard<std::mutex> lock(detachesLock);
+      detaches.push_back(r);
+    }
+    bus.handleDetach(&drive);
+  });
   DepositSink sink;
   ASSERT_EQ(pdk.updateWriteProtected(true, &sink, 1), 0);  // waits for the re-attach
+  {
+    std::lock_guard<std::mutex> lock(detachesLock);
+    ASSERT_EQ(detaches.size(), 1u);
+    EXPECT_EQ(detaches[0].first, 1000u);
+    EXPECT_EQ(detaches[0].second, 40000u);
+    EXPECT_EQ(detaches[0].bootFlag, 1u);
+  }
   EXPECT_EQ(sink.events(), std::vector<std::string>{"completed"});
   EXPECT_FALSE(port.isLocked('G'));
   ASSERT_TRUE(pdk.isValid()) << "the listeners never saw the drive leave";

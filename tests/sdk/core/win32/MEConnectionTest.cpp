@@ -6,11 +6,13 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "DeviceHandle.h"
 #include "EmuAspiLibrary.h"
 #include "EmuAspiTarget.h"
 #include "EmulatedDrive.h"
+#include "FramedFailure.h"
 #include "PDKErrors.h"
 #include "TestClock.h"
 
@@ -130,6 +132,14 @@ TEST_F(MEConnectionTest, AFailedVendorCommandIsTriedTwiceThenJudgedByReadCapacit
   drive.injectFaults(emu::FaultKind::CheckCondition, 1);
   EXPECT_EQ(me.vendorIn(handle, 0x0100, 0, nullptr, 40, serial, 10000), pdk::kOk);
   EXPECT_EQ(aspi.requests().size(), 2u);
+}
+
+// A framed data-in the drive refused: the frame is compared, and one that is
+// gone gives 5 instead of the command's own code.
+TEST_F(MEConnectionTest, AFailedFramedReadWithoutItsFrameAnswers5) {
+  CMEConnection me;
+  CDeviceHandle handle(atAdapter1());
+  expectFramedFailures(me, handle, drive, 2, pdk::kVerificationError);  // 2: both tries
 }
 
 TEST_F(MEConnectionTest, ARequestStillPendingAfterTenPollsHasFailed) {
