@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "GUI/Application.h"
+#include "GUI/BCMenu.h"
 #include "GUI/GUILabel.h"
 #include "GUI/Trace.h"
 
@@ -112,7 +113,15 @@ HRGN RegionFromBitmap(HBITMAP bitmap) {
 
 CGUIDialog::CGUIDialog(UINT templateId, HWND parent) : CDialog(templateId, parent) {}
 
-CGUIDialog::~CGUIDialog() = default;
+CGUIDialog::~CGUIDialog() {
+  if (panelBrush_ != nullptr) DeleteObject(panelBrush_);
+}
+
+void CGUIDialog::SetPanelColors(COLORREF panel, COLORREF text) {
+  if (panelBrush_ != nullptr) DeleteObject(panelBrush_);
+  panelBrush_ = CreateSolidBrush(panel);
+  panelText_ = text;
+}
 
 bool CGUIDialog::IsTransparent(COLORREF pixel, COLORREF key, int tolerance) {
   auto within = [tolerance](int value, int low) {
@@ -440,6 +449,24 @@ bool CGUIDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
       result = 0;
       return true;
     }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      if (panelBrush_ == nullptr) return false;
+      LOGBRUSH brush{};
+      GetObjectA(panelBrush_, sizeof(brush), &brush);
+      SetBkColor(reinterpret_cast<HDC>(wParam), brush.lbColor);
+      SetTextColor(reinterpret_cast<HDC>(wParam), panelText_);
+      result = reinterpret_cast<LRESULT>(panelBrush_);
+      return true;
+    }
+    case WM_MEASUREITEM:
+      if (!BCMenu::MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return false;
+      result = TRUE;
+      return true;
+    case WM_DRAWITEM:
+      if (!BCMenu::DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return false;
+      result = TRUE;
+      return true;
     case WM_DESTROY:
       controls_.clear();
       return false;

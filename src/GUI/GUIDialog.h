@@ -44,6 +44,9 @@ class CGUIDialog : public CDialog {
   // Writes the registered controls' current places as source lines.
   bool DumpControlInfo();
 
+  // Plain controls (check boxes, texts) drawn on the skin's panel colour.
+  void SetPanelColors(COLORREF panel, COLORREF text);
+
   void SetIcon(HICON icon) { icon_ = icon; }
   void SetListingFile(const std::string& path) { listingFile_ = path; }
   const std::string& ListingFile() const { return listingFile_; }
@@ -82,4 +85,6 @@ class CGUIDialog : public CDialog {
   std::string listingFile_ = "control.out";
   std::unordered_map<uint16_t, std::unique_ptr<CControlInfo>> controls_;
   UINT captionId_ = 0;
+  HBRUSH panelBrush_ = nullptr;
+  COLORREF panelText_ = 0;
 };
