@@ -39,7 +39,7 @@ BOOL CInstallWizardDlg::OnInitDialog() {
   const std::string title = CStringLoader::LoadString(IDS_CAPTION_PROGRAM) +
                             CStringLoader::LoadString(IDS_SUFFIX_WELCOME);
   SetWindowText(title);
-  SetupCaptionBar(caption_, IDC_CAPTION_CTL, title.substr(1));
+  SetupCaptionBar(caption_, IDC_CAPTION_CTL, title);
   welcome_.SubclassDlgItem(IDC_INSTALL_PREFERENCES, hwnd_);
   welcome_.SetBackgroundColor(kPanel);
   welcome_.SetTextColor(kText);

@@ -144,7 +144,7 @@ BOOL CPreferencesDlg::OnInitDialog() {
   const std::string title = CStringLoader::LoadString(IDS_CAPTION_PROGRAM) +
                             CStringLoader::LoadString(IDS_SUFFIX_SETTINGS);
   SetWindowText(title);
-  SetupCaptionBar(caption_, IDC_CAPTION_CTL, title.substr(1));
+  SetupCaptionBar(caption_, IDC_CAPTION_CTL, title);
   for (const Switch& s : kSwitches) {
     SetDlgItemTextA(hwnd_, int(s.id), CStringLoader::LoadString(s.textId).c_str());
     SendMessageA(GetDlgItem(int(s.id)), WM_SETFONT, WPARAM(font), FALSE);

@@ -353,7 +353,8 @@ void CGUIDialog::SetupCaptionBar(CGUILabel& label, UINT id, const std::string& t
   label.SetTextColor(RGB(255, 255, 255));
   label.SetBold(true);
   label.SetFontHeight(kCaptionFontHeight);
-  label.SetText(" " + text);
+  // One leading space, also for texts that bring their own.
+  label.SetText(!text.empty() && text[0] == ' ' ? text : " " + text);
   captionId_ = id;
 }
 

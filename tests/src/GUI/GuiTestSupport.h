@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -49,6 +51,67 @@ inline ::testing::AssertionResult SameRect(const RECT& got, const RECT& want) {
          << "got (" << got.left << ", " << got.top << ", " << got.right << ", " << got.bottom
          << "), want (" << want.left << ", " << want.top << ", " << want.right << ", "
          << want.bottom << ")";
+}
+
+// Runs `dialog` modally; `script` runs once, from the modal loop, as soon as
+// the dialog's window is visible, and drives it with messages.
+inline INT_PTR RunModal(CDialog& dialog, std::function<void(HWND)> script) {
+  static CDialog* target = nullptr;
+  static std::function<void(HWND)> pending;
+  target = &dialog;
+  pending = std::move(script);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+    HWND window = target != nullptr ? target->GetSafeHwnd() : nullptr;
+    if (window == nullptr || !IsWindowVisible(window) || !pending) return;
+    KillTimer(nullptr, id);
+    auto run = std::move(pending);
+    pending = nullptr;
+    run(window);
+  });
+  const INT_PTR result = dialog.DoModal();
+  KillTimer(nullptr, timer);
+  target = nullptr;
+  pending = nullptr;
+  return result;
+}
+
+// The pixels of a window as the screen shows them (0x00RRGGBB, rows top-down).
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  COLORREF At(int x, int y) const {
+    const uint32_t p = pixels[size_t(y) * size_t(width) + size_t(x)];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+};
+
+inline Capture CaptureWindow(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  Capture shot;
+  shot.width = r.right - r.left;
+  shot.height = r.bottom - r.top;
+  shot.pixels.resize(size_t(shot.width) * size_t(shot.height));
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  format.bmiHeader.biWidth = shot.width;
+  format.bmiHeader.biHeight = -shot.height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  std::memcpy(shot.pixels.data(), bits, shot.pixels.size() * sizeof(uint32_t));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return shot;
 }
 
 // The layout test dialog: `init` registers the controls; the base opening
