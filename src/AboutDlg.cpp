@@ -28,7 +28,9 @@ BOOL CAboutDlg::OnInitDialog() {
   SetSkin(IDG_ABOUT_SKIN);
   SetControlInfo(IDC_CAPTION_CTL, "IDC_CAPTION_CTL", 1, 19, 1, 384);
   SetControlInfo(IDC_CLOSE_BUTTON, "IDC_CLOSE_BUTTON", 3, 16, 367, 380);
-  SetControlInfo(IDC_PRODUCT_NAME, "IDC_PRODUCT_NAME", 37, 66, 45, 370);
+  // The name starts right of the logo, so that neither covers the other, and
+  // is small enough to stay on its one line.
+  SetControlInfo(IDC_PRODUCT_NAME, "IDC_PRODUCT_NAME", 37, 66, 77, 370);
   SetControlInfo(IDC_PRODUCT_LOGO, "IDC_PRODUCT_LOGO", kLogoRect.top, kLogoRect.bottom,
                  kLogoRect.left, kLogoRect.right);
   SetControlInfo(IDC_VERSIO_INFO, "IDC_VERSIO_INFO", 80, 98, 89, 307);
@@ -62,7 +64,7 @@ BOOL CAboutDlg::OnInitDialog() {
       sdkVersion_.empty() ? " " : CStringLoader::LoadString(IDS_ABOUT_SDK_VERSION) + sdkVersion_;
   const Line lines[] = {
       {product_, IDC_PRODUCT_NAME, CStringLoader::LoadString(IDS_ABOUT_PRODUCT), kWash,
-       kProductColor, true, 180},
+       kProductColor, true, 110},
       {version_, IDC_VERSIO_INFO,
        CStringLoader::LoadString(IDS_ABOUT_VERSION) + CVersionInfo::VersionText(programPath_),
        kWash, kText, true, 100},

@@ -9,6 +9,7 @@
 class CGUIMessageBoxCheckDlg : public CGUIMessageBoxDlg {
  public:
   explicit CGUIMessageBoxCheckDlg(HWND parent = nullptr);
+  ~CGUIMessageBoxCheckDlg() override;
 
   bool Checked() const { return check_.GetCheck(); }
 
@@ -20,4 +21,5 @@ class CGUIMessageBoxCheckDlg : public CGUIMessageBoxDlg {
 
  private:
   CGUIButton check_;
+  HFONT checkFont_ = nullptr;
 };

@@ -307,11 +307,34 @@ void CPreferencesDlg::DrawSample(const DRAWITEMSTRUCT& item) {
   HGDIOBJ old = SelectObject(item.hDC, FontFor(language));
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC, RGB(207, 34, 34));
+  // Broken into lines at spaces by hand: the system's wrapping of UTF-16
+  // text is not there on every Windows the program runs on.
+  const int width = item.rcItem.right - item.rcItem.left - 2;
+  std::vector<std::wstring> lines(1);
+  size_t start = 0;
+  while (start < sample.size()) {
+    size_t end = sample.find(L' ', start);
+    if (end == std::wstring::npos) end = sample.size();
+    const std::wstring word = sample.substr(start, end - start);
+    const std::wstring joined = lines.back().empty() ? word : lines.back() + L" " + word;
+    SIZE size{};
+    GetTextExtentPoint32W(item.hDC, joined.c_str(), int(joined.size()), &size);
+    if (size.cx > width && !lines.back().empty()) {
+      lines.push_back(word);
+    } else {
+      lines.back() = joined;
+    }
+    start = end + 1;
+  }
   TEXTMETRICA tm{};
   GetTextMetricsA(item.hDC, &tm);
-  const int y = item.rcItem.top + ((item.rcItem.bottom - item.rcItem.top) - tm.tmHeight) / 2;
-  ExtTextOutW(item.hDC, item.rcItem.left + 2, y, ETO_CLIPPED, &item.rcItem, sample.c_str(),
-              UINT(sample.size()), nullptr);
+  const int height = int(lines.size()) * tm.tmHeight;
+  int y = item.rcItem.top + ((item.rcItem.bottom - item.rcItem.top) - height) / 2;
+  for (const std::wstring& line : lines) {
+    ExtTextOutW(item.hDC, item.rcItem.left + 2, y, ETO_CLIPPED, &item.rcItem, line.c_str(),
+                UINT(line.size()), nullptr);
+    y += tm.tmHeight;
+  }
   SelectObject(item.hDC, old);
 }
 

@@ -150,18 +150,20 @@ void CPieChartCtrl::Paint(HDC dc, const RECT& client) {
     const int end = current + segment->angle;
     const POINT from = PointAt(current, false);
     const POINT to = PointAt(end, false);
-    if (segment->angle >= 360) {
-      // A whole turn starts and ends on the same point: it is the whole disc.
-      SelectObject(dc, GetStockObject(NULL_PEN));
+    if (segment->angle >= 360 || from.x != to.x || from.y != to.y) {
+      // Outlined in its own colour, so no sliver of the disc shows at its edges.
+      HPEN edge = CreatePen(PS_SOLID, 1, segment->fill);
+      SelectObject(dc, edge);
       SelectObject(dc, segment->brush);
-      Ellipse(dc, pie.left, pie.top, pie.right + 1, pie.bottom + 1);
+      if (segment->angle >= 360) {
+        // A whole turn starts and ends on the same point: it is the whole disc.
+        Ellipse(dc, pie.left, pie.top, pie.right, pie.bottom);
+      } else {
+        // Counter-clockwise from the segment's start to its end.
+        Pie(dc, pie.left, pie.top, pie.right, pie.bottom, from.x, from.y, to.x, to.y);
+      }
       SelectObject(dc, pen);
-    } else if (from.x != to.x || from.y != to.y) {
-      // Counter-clockwise from the segment's start to its end.
-      SelectObject(dc, GetStockObject(NULL_PEN));
-      SelectObject(dc, segment->brush);
-      Pie(dc, pie.left, pie.top, pie.right + 1, pie.bottom + 1, from.x, from.y, to.x, to.y);
-      SelectObject(dc, pen);
+      DeleteObject(edge);
     }
     MoveToEx(dc, from.x, from.y, nullptr);
     LineTo(dc, centre.x, centre.y);
