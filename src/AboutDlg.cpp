@@ -24,7 +24,7 @@ CAboutDlg::CAboutDlg(HWND parent, const std::string& programPath, const std::str
 
 BOOL CAboutDlg::OnInitDialog() {
   CGUIDialog::OnInitDialog();
-  SetIcon(LoadIconA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON)));
+  SetIconResource(IDI_APPLICATION_ICON);
   SetSkin(IDG_ABOUT_SKIN);
   SetControlInfo(IDC_CAPTION_CTL, "IDC_CAPTION_CTL", 1, 19, 1, 384);
   SetControlInfo(IDC_CLOSE_BUTTON, "IDC_CLOSE_BUTTON", 3, 16, 367, 380);
@@ -44,11 +44,7 @@ BOOL CAboutDlg::OnInitDialog() {
   SetWindowText(caption);
   SetupCaptionBar(caption_, IDC_CAPTION_CTL, caption);
   close_.Attach(hwnd_, IDC_CLOSE_BUTTON);
-  close_.SetWindowText("");
-  close_.SetBitmaps(CGUIButton::kNormal, IDB_CLOSE_NORMAL, 0, 0);
-  close_.SetBitmaps(CGUIButton::kDisabled, IDB_CLOSE_DISABLED, 0, 0);
-  close_.SetBitmaps(CGUIButton::kPressed, IDB_CLOSE_PRESSED, 0, 0);
-  close_.SetBitmaps(CGUIButton::kOver, IDB_CLOSE_OVER, 0, 0);
+  close_.SetCloseBitmaps();
   logo_.Load(CApplication::ResourceHandle(), IDG_PRODUCT_LOGO, "GIF");
 
   struct Line {

@@ -39,9 +39,9 @@ BOOL CGUIMessageBoxCheckDlg::OnInitDialog() {
   check_.SetText(CStringLoader::LoadString(IDS_DONT_SHOW_AGAIN));
   check_.SetTextAlignment(0);
   // A size smaller than the dialog's: switch and text share the row with OK.
-  checkFont_ = CreateFontA(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_SWISS, "Tahoma");
+  checkFont_ =
+      CreateFontA(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
   SendMessageA(check_.GetSafeHwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(checkFont_), TRUE);
   check_.SetBitmaps(CGUIButton::kNormal, IDB_CHECK_NORMAL, 0, 0);
   check_.SetBitmaps(CGUIButton::kDisabled, IDB_CHECK_DISABLED, 0, 0);

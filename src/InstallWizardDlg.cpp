@@ -22,7 +22,7 @@ CInstallWizardDlg::CInstallWizardDlg(HWND parent, const std::string& programPath
 BOOL CInstallWizardDlg::OnInitDialog() {
   CGUIDialog::OnInitDialog();
   SetPanelColors(kPanel, kText);
-  SetIcon(LoadIconA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON)));
+  SetIconResource(IDI_APPLICATION_ICON);
   SetSkin(IDG_INSTALL_WIZARD_SKIN);
   SetControlInfo(IDC_CAPTION_CTL, "IDC_CAPTION_CTL", 1, 18, 1, 308);
   // The heading first and the text in three lines under it, above the boxes.
@@ -55,12 +55,8 @@ BOOL CInstallWizardDlg::OnInitDialog() {
   SetDlgItemTextA(hwnd_, IDC_START_SC_CHECK, CStringLoader::LoadString(IDS_PREF_START).c_str());
   CheckDlgButton(hwnd_, IDC_DESKTOP_SC_CHECK, BST_UNCHECKED);
   CheckDlgButton(hwnd_, IDC_START_SC_CHECK, BST_CHECKED);
-  finish_.Attach(hwnd_, ID_WIZFINISH);
-  finish_.SetStandardBitmaps();
-  finish_.SetText(CStringLoader::LoadString(IDS_FINISH));
-  cancel_.Attach(hwnd_, IDCANCEL);
-  cancel_.SetStandardBitmaps();
-  cancel_.SetText(CStringLoader::LoadString(IDS_CANCEL));
+  finish_.AttachStandard(hwnd_, ID_WIZFINISH, CStringLoader::LoadString(IDS_FINISH));
+  cancel_.AttachStandard(hwnd_, IDCANCEL, CStringLoader::LoadString(IDS_CANCEL));
   CenterWindow();
   SetFocus(GetDlgItem(ID_WIZFINISH));
   return FALSE;

@@ -100,7 +100,7 @@ BOOL CPreferencesDlg::OnInitDialog() {
   CGUIDialog::OnInitDialog();
   openingLanguage_ = CStringLoader::CurrentLanguage();
   SetPanelColors(kPanel, kText);
-  SetIcon(LoadIconA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON)));
+  SetIconResource(IDI_APPLICATION_ICON);
   SetSkin(IDG_PREFERENCES_SKIN);
   SetControlInfo(IDC_CAPTION_CTL, "IDC_CAPTION_CTL", 1, 18, 1, 308);
   SetControlInfo(IDC_CLOSE_BUTTON, "IDC_CLOSE_BUTTON", 3, 16, 291, 304);
@@ -166,17 +166,9 @@ BOOL CPreferencesDlg::OnInitDialog() {
     label->SetText(CStringLoader::LoadString(textId));
   }
   close_.Attach(hwnd_, IDC_CLOSE_BUTTON);
-  close_.SetWindowText("");
-  close_.SetBitmaps(CGUIButton::kNormal, IDB_CLOSE_NORMAL, 0, 0);
-  close_.SetBitmaps(CGUIButton::kDisabled, IDB_CLOSE_DISABLED, 0, 0);
-  close_.SetBitmaps(CGUIButton::kPressed, IDB_CLOSE_PRESSED, 0, 0);
-  close_.SetBitmaps(CGUIButton::kOver, IDB_CLOSE_OVER, 0, 0);
-  ok_.Attach(hwnd_, IDOK);
-  ok_.SetStandardBitmaps();
-  ok_.SetText(CStringLoader::LoadString(IDS_OK));
-  cancel_.Attach(hwnd_, IDCANCEL);
-  cancel_.SetStandardBitmaps();
-  cancel_.SetText(CStringLoader::LoadString(IDS_CANCEL));
+  close_.SetCloseBitmaps();
+  ok_.AttachStandard(hwnd_, IDOK, CStringLoader::LoadString(IDS_OK));
+  cancel_.AttachStandard(hwnd_, IDCANCEL, CStringLoader::LoadString(IDS_CANCEL));
 
   toolTip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,

@@ -117,6 +117,10 @@ CGUIDialog::~CGUIDialog() {
   if (panelBrush_ != nullptr) DeleteObject(panelBrush_);
 }
 
+void CGUIDialog::SetIconResource(UINT id) {
+  icon_ = LoadIconA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id));
+}
+
 void CGUIDialog::SetPanelColors(COLORREF panel, COLORREF text) {
   if (panelBrush_ != nullptr) DeleteObject(panelBrush_);
   panelBrush_ = CreateSolidBrush(panel);

@@ -48,6 +48,8 @@ class CGUIDialog : public CDialog {
   void SetPanelColors(COLORREF panel, COLORREF text);
 
   void SetIcon(HICON icon) { icon_ = icon; }
+  // The window icon from the program's icon resource `id` (none when missing).
+  void SetIconResource(UINT id);
   void SetListingFile(const std::string& path) { listingFile_ = path; }
   const std::string& ListingFile() const { return listingFile_; }
   bool SkinActive() const { return skinActive_; }

@@ -54,7 +54,7 @@ void CGUIMessageBoxDlg::RegisterLayout() {
 
 BOOL CGUIMessageBoxDlg::OnInitDialog() {
   CGUIDialog::OnInitDialog();
-  SetIcon(LoadIconA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON)));
+  SetIconResource(IDI_APPLICATION_ICON);
   if (!SkinActive()) SetSkin(skinId_);
   RegisterLayout();
   SetWindowText(caption_);
@@ -63,12 +63,8 @@ BOOL CGUIMessageBoxDlg::OnInitDialog() {
   message_.SetBackgroundColor(kPanel);
   message_.SetTextColor(kText);
   message_.SetText(text_);
-  ok_.Attach(hwnd_, IDOK);
-  ok_.SetStandardBitmaps();
-  ok_.SetText(first_);
-  cancel_.Attach(hwnd_, IDCANCEL);
-  cancel_.SetStandardBitmaps();
-  cancel_.SetText(second_);
+  ok_.AttachStandard(hwnd_, IDOK, first_);
+  cancel_.AttachStandard(hwnd_, IDCANCEL, second_);
   ShowWindow(GetDlgItem(IDOK), (style_ & kFirstButton) ? SW_SHOW : SW_HIDE);
   ShowWindow(GetDlgItem(IDCANCEL), (style_ & kSecondButton) ? SW_SHOW : SW_HIDE);
   ApplySkinAndLayout();

@@ -20,21 +20,21 @@
 #include "AppSettings.h"
 #include "GUI/Application.h"
 #include "GUI/BCMenu.h"
+#include "GUI/GUIButton.h"
+#include "GUI/GUIDialog.h"
+#include "GUI/GUILabel.h"
 #include "GUI/GUIMessageBoxDlg.h"
+#include "GUI/NotificationPopup.h"
 #include "GUI/PieChartCtrl.h"
 #include "GUIMessageBoxCheckDlg.h"
+#include "GuiTestIds.h"
 #include "InstallWizardDlg.h"
 #include "PreferencesDlg.h"
 #include "StringLoader.h"
 #include "VersionInfo.h"
+#include "resource.h"
 #include "sdk/PDKSDK.h"
 #include "strings.h"
-#include "GUI/GUIButton.h"
-#include "GUI/GUIDialog.h"
-#include "GUI/GUILabel.h"
-#include "GUI/NotificationPopup.h"
-#include "GuiTestIds.h"
-#include "resource.h"
 
 namespace {
 
@@ -75,11 +75,7 @@ class ScreenDialog : public CGUIDialog {
     stretch_.SubclassDlgItem(IDC_TEST_STRETCH, hwnd_);
     stretch_.SetGradientBackground(RGB(244, 244, 244), RGB(214, 180, 180), true);
     close_.Attach(hwnd_, IDC_TEST_CLOSE);
-    close_.SetWindowText("");
-    close_.SetBitmaps(CGUIButton::kNormal, IDB_CLOSE_NORMAL, 0, 0);
-    close_.SetBitmaps(CGUIButton::kDisabled, IDB_CLOSE_DISABLED, 0, 0);
-    close_.SetBitmaps(CGUIButton::kPressed, IDB_CLOSE_PRESSED, 0, 0);
-    close_.SetBitmaps(CGUIButton::kOver, IDB_CLOSE_OVER, 0, 0);
+    close_.SetCloseBitmaps();
     check_.Attach(hwnd_, IDC_TEST_CHECK);
     check_.SetText("Don't show this message next time.");
     check_.SetTextAlignment(0);
@@ -171,16 +167,31 @@ std::unique_ptr<CDialog> MakeWindowScene(const std::string& scene) {
   return nullptr;
 }
 
+std::string g_menuReady, g_menuDone;
+
+// Highlights the open menu's first item, reports it ready a few ticks later
+// and closes it once the picture is taken.
+void CALLBACK MenuTick(HWND, UINT, UINT_PTR, DWORD) {
+  static int step = 0;
+  HWND window = FindWindowA("#32768", nullptr);
+  if (window == nullptr || !IsWindowVisible(window)) return;
+  if (step == 0) PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
+  if (step == 3) {
+    if (FILE* f = std::fopen(g_menuReady.c_str(), "w")) std::fclose(f);
+  }
+  ++step;
+  if (GetFileAttributesA(g_menuDone.c_str()) != INVALID_FILE_ATTRIBUTES) EndMenu();
+}
+
 // The tray menu as the program builds it, open with its first item
 // highlighted until the done file appears.
 void ShowMenu(HWND owner, const std::string& ready, const std::string& done) {
-  static std::string readyFile, doneFile;
-  readyFile = ready;
-  doneFile = done;
+  g_menuReady = ready;
+  g_menuDone = done;
   HIMAGELIST icons = ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, 4, 0);
   for (UINT id : {IDI_MENU_PREFERENCES, IDI_MENU_EXIT, IDI_MENU_ABOUT, IDI_MENU_HELP}) {
-    HICON icon = static_cast<HICON>(LoadImageA(CApplication::ResourceHandle(),
-                                               MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, 0));
+    HICON icon = static_cast<HICON>(
+        LoadImageA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, 0));
     ImageList_AddIcon(icons, icon);
     DestroyIcon(icon);
   }
@@ -190,9 +201,12 @@ void ShowMenu(HWND owner, const std::string& ready, const std::string& done) {
   struct Item {
     UINT command, text;
     int image;
-  } items[] = {{ID_TRAY_PREFERENCES, IDS_MENU_PREFERENCES, 0}, {ID_TRAY_HIDE, IDS_MENU_HIDE, -1},
-               {ID_TRAY_SHOW, IDS_MENU_SHOW, -1},          {ID_TRAY_HELP_TOPICS, IDS_MENU_HELP, 3},
-               {ID_TRAY_ABOUT, IDS_MENU_ABOUT, 2},         {ID_TRAY_WEB_SITE, IDS_MENU_WEB_SITE, -1},
+  } items[] = {{ID_TRAY_PREFERENCES, IDS_MENU_PREFERENCES, 0},
+               {ID_TRAY_HIDE, IDS_MENU_HIDE, -1},
+               {ID_TRAY_SHOW, IDS_MENU_SHOW, -1},
+               {ID_TRAY_HELP_TOPICS, IDS_MENU_HELP, 3},
+               {ID_TRAY_ABOUT, IDS_MENU_ABOUT, 2},
+               {ID_TRAY_WEB_SITE, IDS_MENU_WEB_SITE, -1},
                {ID_TRAY_CHECK_VERSION, IDS_MENU_CHECK_VERSION, -1},
                {ID_TRAY_EXIT, IDS_MENU_EXIT, 1}};
   for (const Item& item : items) {
@@ -202,17 +216,7 @@ void ShowMenu(HWND owner, const std::string& ready, const std::string& done) {
   BCMenu::SetMenuDrawMode(BCMenu::kFlat);
   menu.SetColors(RGB(207, 34, 34), RGB(192, 192, 192), 0);
   menu.SetIconSize(32, 32);
-  SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
-    static int step = 0;
-    HWND window = FindWindowA("#32768", nullptr);
-    if (window == nullptr || !IsWindowVisible(window)) return;
-    if (step == 0) PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
-    if (step == 3) {
-      if (FILE* f = std::fopen(readyFile.c_str(), "w")) std::fclose(f);
-    }
-    ++step;
-    if (GetFileAttributesA(doneFile.c_str()) != INVALID_FILE_ATTRIBUTES) EndMenu();
-  });
+  SetTimer(nullptr, 0, 100, MenuTick);
   popup->TrackPopupMenu(TPM_RIGHTBUTTON, 300, 200, owner);
   menu.DestroyMenu();
   ImageList_Destroy(icons);

@@ -46,17 +46,15 @@ struct OpenMenu {
 // Shows `menu` from `owner`, highlights the first item with the keyboard,
 // takes the picture and closes the menu again.
 OpenMenu ShowAndCapture(BCMenu& menu, HWND owner) {
-  static OpenMenu seen;
-  static HMENU shown;
-  seen = OpenMenu();
-  shown = menu.GetSafeHmenu();
-  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+  OpenMenu seen;
+  HMENU shown = menu.GetSafeHmenu();
+  guitest::ThreadTimer(50, [&seen, shown](UINT_PTR id) {
     HWND window = FindWindowA("#32768", nullptr);
     if (window == nullptr || !IsWindowVisible(window)) return;
-    KillTimer(nullptr, id);
+    guitest::KillThreadTimer(id);
     PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
-    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id2, DWORD) {
-      KillTimer(nullptr, id2);
+    guitest::ThreadTimer(100, [&seen, shown](UINT_PTR id2) {
+      guitest::KillThreadTimer(id2);
       HWND menuWindow = FindWindowA("#32768", nullptr);
       RECT frame{};
       GetWindowRect(menuWindow, &frame);

@@ -71,8 +71,8 @@ TEST(GUIMessageBoxDlg, StyleOneShowsOnlyTheFirstButtonAndEscapeOrCloseDoNotEndIt
     PostMessageA(seen.focus, WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageA(seen.focus, WM_KEYUP, VK_ESCAPE, 0);
     // The posted keys go through the modal loop before this click.
-    SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR id, DWORD) {
-      KillTimer(nullptr, id);
+    guitest::ThreadTimer(30, [](UINT_PTR id) {
+      guitest::KillThreadTimer(id);
       HWND active = GetActiveWindow();
       SendMessageA(active, WM_SYSCOMMAND, SC_CLOSE, 0);
       if (IsWindowVisible(active)) PostMessageA(GetDlgItem(active, IDOK), BM_CLICK, 0, 0);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "GUI/Dialog.h"
@@ -53,25 +54,39 @@ inline ::testing::AssertionResult SameRect(const RECT& got, const RECT& want) {
          << want.bottom << ")";
 }
 
+// A thread timer (one without a window) that calls `tick` with its id on every
+// period, from whatever message loop runs; KillThreadTimer ends it.
+inline std::map<UINT_PTR, std::function<void(UINT_PTR)>>& ThreadTimers() {
+  static std::map<UINT_PTR, std::function<void(UINT_PTR)>> timers;
+  return timers;
+}
+inline void CALLBACK ThreadTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+  auto found = ThreadTimers().find(id);
+  if (found == ThreadTimers().end()) return;
+  auto tick = found->second;  // the call may end its own timer
+  tick(id);
+}
+inline UINT_PTR ThreadTimer(UINT ms, std::function<void(UINT_PTR)> tick) {
+  const UINT_PTR id = SetTimer(nullptr, 0, ms, ThreadTimerProc);
+  if (id != 0) ThreadTimers()[id] = std::move(tick);
+  return id;
+}
+inline void KillThreadTimer(UINT_PTR id) {
+  KillTimer(nullptr, id);
+  ThreadTimers().erase(id);
+}
+
 // Runs `dialog` modally; `script` runs once, from the modal loop, as soon as
 // the dialog's window is visible, and drives it with messages.
 inline INT_PTR RunModal(CDialog& dialog, std::function<void(HWND)> script) {
-  static CDialog* target = nullptr;
-  static std::function<void(HWND)> pending;
-  target = &dialog;
-  pending = std::move(script);
-  const UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
-    HWND window = target != nullptr ? target->GetSafeHwnd() : nullptr;
-    if (window == nullptr || !IsWindowVisible(window) || !pending) return;
-    KillTimer(nullptr, id);
-    auto run = std::move(pending);
-    pending = nullptr;
-    run(window);
+  const UINT_PTR timer = ThreadTimer(10, [&dialog, &script](UINT_PTR id) {
+    HWND window = dialog.GetSafeHwnd();
+    if (window == nullptr || !IsWindowVisible(window)) return;
+    KillThreadTimer(id);
+    script(window);
   });
   const INT_PTR result = dialog.DoModal();
-  KillTimer(nullptr, timer);
-  target = nullptr;
-  pending = nullptr;
+  KillThreadTimer(timer);
   return result;
 }
 
