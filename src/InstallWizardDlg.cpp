@@ -42,15 +42,11 @@ BOOL CInstallWizardDlg::OnInitDialog() {
   SetWindowText(title);
   SetupCaptionBar(caption_, IDC_CAPTION_CTL, title);
   welcome_.SubclassDlgItem(IDC_INSTALL_PREFERENCES, hwnd_);
-  welcome_.SetBackgroundColor(kPanel);
-  welcome_.SetTextColor(kText);
   welcome_.SetBold(true);
   welcome_.SetFontHeight(100);
-  welcome_.SetText(CStringLoader::LoadString(IDS_WIZARD_WELCOME));
-  intro_.SubclassDlgItem(IDC_INSTALL_PREFERENCES_INTRO, hwnd_);
-  intro_.SetBackgroundColor(kPanel);
-  intro_.SetTextColor(kText);
-  intro_.SetText(CStringLoader::LoadString(IDS_WIZARD_INTRO));
+  SetupPanelLabel(welcome_, IDC_INSTALL_PREFERENCES, CStringLoader::LoadString(IDS_WIZARD_WELCOME));
+  SetupPanelLabel(intro_, IDC_INSTALL_PREFERENCES_INTRO,
+                  CStringLoader::LoadString(IDS_WIZARD_INTRO));
   SetDlgItemTextA(hwnd_, IDC_DESKTOP_SC_CHECK, CStringLoader::LoadString(IDS_PREF_DESKTOP).c_str());
   SetDlgItemTextA(hwnd_, IDC_START_SC_CHECK, CStringLoader::LoadString(IDS_PREF_START).c_str());
   CheckDlgButton(hwnd_, IDC_DESKTOP_SC_CHECK, BST_UNCHECKED);

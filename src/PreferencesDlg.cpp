@@ -159,11 +159,9 @@ BOOL CPreferencesDlg::OnInitDialog() {
         std::make_tuple(&languageIntro_, IDC_LANGUAGE_PREFERENCES_INTRO,
                         IDS_PREF_LANGUAGE_INTRO)}) {
     label->SubclassDlgItem(id, hwnd_);
-    label->SetBackgroundColor(kPanel);
-    label->SetTextColor(kText);
     label->SetBold(true);
     if (charSet != ANSI_CHARSET) label->SetFont("", charSet);
-    label->SetText(CStringLoader::LoadString(textId));
+    SetupPanelLabel(*label, id, CStringLoader::LoadString(textId));
   }
   close_.Attach(hwnd_, IDC_CLOSE_BUTTON);
   close_.SetCloseBitmaps();

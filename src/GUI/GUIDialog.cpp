@@ -124,7 +124,15 @@ void CGUIDialog::SetIconResource(UINT id) {
 void CGUIDialog::SetPanelColors(COLORREF panel, COLORREF text) {
   if (panelBrush_ != nullptr) DeleteObject(panelBrush_);
   panelBrush_ = CreateSolidBrush(panel);
+  panelColor_ = panel;
   panelText_ = text;
+}
+
+void CGUIDialog::SetupPanelLabel(CGUILabel& label, UINT id, const std::string& text) {
+  if (label.GetSafeHwnd() == nullptr) label.SubclassDlgItem(id, hwnd_);
+  label.SetBackgroundColor(panelColor_);
+  label.SetTextColor(panelText_);
+  label.SetText(text);
 }
 
 bool CGUIDialog::IsTransparent(COLORREF pixel, COLORREF key, int tolerance) {
@@ -457,9 +465,7 @@ bool CGUIDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       if (panelBrush_ == nullptr) return false;
-      LOGBRUSH brush{};
-      GetObjectA(panelBrush_, sizeof(brush), &brush);
-      SetBkColor(reinterpret_cast<HDC>(wParam), brush.lbColor);
+      SetBkColor(reinterpret_cast<HDC>(wParam), panelColor_);
       SetTextColor(reinterpret_cast<HDC>(wParam), panelText_);
       result = reinterpret_cast<LRESULT>(panelBrush_);
       return true;

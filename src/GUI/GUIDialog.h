@@ -46,6 +46,8 @@ class CGUIDialog : public CDialog {
 
   // Plain controls (check boxes, texts) drawn on the skin's panel colour.
   void SetPanelColors(COLORREF panel, COLORREF text);
+  // Takes over the label `id` and gives it the panel's colours and `text`.
+  void SetupPanelLabel(CGUILabel& label, UINT id, const std::string& text);
 
   void SetIcon(HICON icon) { icon_ = icon; }
   // The window icon from the program's icon resource `id` (none when missing).
@@ -88,5 +90,6 @@ class CGUIDialog : public CDialog {
   std::unordered_map<uint16_t, std::unique_ptr<CControlInfo>> controls_;
   UINT captionId_ = 0;
   HBRUSH panelBrush_ = nullptr;
+  COLORREF panelColor_ = RGB(255, 255, 255);
   COLORREF panelText_ = 0;
 };

@@ -55,14 +55,12 @@ void CGUIMessageBoxDlg::RegisterLayout() {
 BOOL CGUIMessageBoxDlg::OnInitDialog() {
   CGUIDialog::OnInitDialog();
   SetIconResource(IDI_APPLICATION_ICON);
+  SetPanelColors(kPanel, kText);
   if (!SkinActive()) SetSkin(skinId_);
   RegisterLayout();
   SetWindowText(caption_);
   SetupCaptionBar(captionBar_, IDC_CAPTION_CTL, caption_);
-  message_.SubclassDlgItem(IDC_MESSAGE_TXT, hwnd_);
-  message_.SetBackgroundColor(kPanel);
-  message_.SetTextColor(kText);
-  message_.SetText(text_);
+  SetupPanelLabel(message_, IDC_MESSAGE_TXT, text_);
   ok_.AttachStandard(hwnd_, IDOK, first_);
   cancel_.AttachStandard(hwnd_, IDCANCEL, second_);
   ShowWindow(GetDlgItem(IDOK), (style_ & kFirstButton) ? SW_SHOW : SW_HIDE);

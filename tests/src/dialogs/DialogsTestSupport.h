@@ -43,13 +43,21 @@ inline std::string ShortcutPath(int kind, const char* name = CAppShortcuts::kSho
   return CWinExplorer::GetSpecialFolder(kind) + "\\" + name;
 }
 
-inline void RemoveShortcuts() {
+inline const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// No shortcut of the program and no start-up entry of any kind, whatever an
+// earlier run (of another Windows kind) left in the prefix.
+inline void RemoveShortcutsAndEntries() {
   DeleteFileA(ShortcutPath(CAppShortcuts::kDesktop).c_str());
   DeleteFileA(ShortcutPath(CAppShortcuts::kStartMenu).c_str());
   DeleteFileA(ShortcutPath(CAppShortcuts::kStartMenu, CAppShortcuts::kUninstallName).c_str());
+  DeleteFileA(ShortcutPath(CSIDL_STARTUP).c_str());
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueA(key, "Tovik");
+    RegCloseKey(key);
+  }
 }
-
-inline const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The Run value "Tovik", or "<absent>".
 inline std::string RunValue() {

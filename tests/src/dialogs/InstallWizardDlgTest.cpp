@@ -15,8 +15,7 @@ using dialogtest::Text;
 
 TEST(InstallWizardDlg, CancelWritesNothing) {
   const std::string settings = dialogtest::FreshSettings("wizard-cancel.ini");
-  dialogtest::RemoveShortcuts();
-  CWinExplorer::RemoveStartupEntry();
+  dialogtest::RemoveShortcutsAndEntries();
   CInstallWizardDlg wizard(nullptr, Program());
   const INT_PTR result = guitest::RunModal(wizard, [](HWND window) {
     SendMessageA(GetDlgItem(window, IDC_DESKTOP_SC_CHECK), BM_CLICK, 0, 0);
@@ -34,8 +33,7 @@ TEST(InstallWizardDlg, CancelWritesNothing) {
 TEST(InstallWizardDlg, FinishWritesEveryValueTheEntryAndTheShortcuts) {
   const std::string settings = dialogtest::FreshSettings("wizard.ini");
   CStringLoader::SetCurrentLanguage(1033);
-  dialogtest::RemoveShortcuts();
-  CWinExplorer::RemoveStartupEntry();
+  dialogtest::RemoveShortcutsAndEntries();
   CInstallWizardDlg wizard(nullptr, Program());
   bool desktopBefore = true, startBefore = false;
   HWND focus = nullptr, finish = nullptr;

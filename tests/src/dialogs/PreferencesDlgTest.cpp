@@ -25,7 +25,7 @@ class PreferencesDlgTest : public ::testing::Test {
     settings_ = dialogtest::FreshSettings("preferences.ini");
     CStringLoader::InitLanguages();
     CStringLoader::SetCurrentLanguage(1033);
-    dialogtest::RemoveShortcuts();
+    dialogtest::RemoveShortcutsAndEntries();
   }
   void TearDown() override { CStringLoader::SetCurrentLanguage(1033); }
   int Stored(const char* key) {
