@@ -66,18 +66,21 @@ TEST(GUIMessageBoxDlg, StyleOneShowsOnlyTheFirstButtonAndEscapeOrCloseDoNotEndIt
   box.Setup("The drive is busy.", " Tovik Control Panel Error", "OK", "&Cancel", 1,
             IDG_MESSAGE_SKIN, IDG_ERROR_PICTURE);
   Seen seen;
+  UINT_PTR later = 0;
   const INT_PTR result = RunModal(box, [&](HWND window) {
     seen = Look(window);
     PostMessageA(seen.focus, WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageA(seen.focus, WM_KEYUP, VK_ESCAPE, 0);
     // The posted keys go through the modal loop before this click.
-    guitest::ThreadTimer(30, [](UINT_PTR id) {
+    later = guitest::ThreadTimer(30, [](UINT_PTR id) {
       guitest::KillThreadTimer(id);
       HWND active = GetActiveWindow();
       SendMessageA(active, WM_SYSCOMMAND, SC_CLOSE, 0);
       if (IsWindowVisible(active)) PostMessageA(GetDlgItem(active, IDOK), BM_CLICK, 0, 0);
     });
   });
+  // Should Escape have ended the box, the rest must not reach the next one.
+  guitest::KillThreadTimer(later);
   ASSERT_DISPLAY(seen.okWindow);
   EXPECT_EQ(result, IDOK);
   EXPECT_TRUE(seen.okVisible);
