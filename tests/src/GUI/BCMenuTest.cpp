@@ -40,7 +40,9 @@ HIMAGELIST SquareIcons() {
 struct OpenMenu {
   Capture shot;
   UINT result = 1;
-  std::vector<RECT> items;  // item rectangles in the shot
+  std::vector<RECT> items;    // item rectangles in the shot
+  HWND foreground = nullptr;  // while the menu was open
+  bool nullMessageAfter = false;
 };
 
 // Shows `menu` from `owner`, highlights the first item with the keyboard,
@@ -52,6 +54,7 @@ OpenMenu ShowAndCapture(BCMenu& menu, HWND owner) {
     HWND window = FindWindowA("#32768", nullptr);
     if (window == nullptr || !IsWindowVisible(window)) return;
     guitest::KillThreadTimer(id);
+    seen.foreground = GetForegroundWindow();
     PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
     guitest::ThreadTimer(100, [&seen, shown](UINT_PTR id2) {
       guitest::KillThreadTimer(id2);
@@ -69,6 +72,8 @@ OpenMenu ShowAndCapture(BCMenu& menu, HWND owner) {
     });
   });
   seen.result = menu.TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RETURNCMD, 100, 100, owner);
+  MSG msg;
+  seen.nullMessageAfter = PeekMessageA(&msg, owner, WM_NULL, WM_NULL, PM_REMOVE) != FALSE;
   return seen;
 }
 
@@ -118,6 +123,9 @@ TEST(BCMenu, TrayMenuDrawsTextsIconsAndFlatColours) {
   const OpenMenu open = ShowAndCapture(*popup, owner.GetSafeHwnd());
   ASSERT_EQ(open.items.size(), 11u);
   EXPECT_EQ(open.result, 0u);
+  // The owner is brought forward for the menu and gets a message afterwards.
+  EXPECT_EQ(open.foreground, owner.GetSafeHwnd());
+  EXPECT_TRUE(open.nullMessageAfter);
   const RECT first = open.items[0];  // Preferences: highlighted, green icon
   const RECT separator = open.items[1];
   const RECT hide = open.items[2];   // no icon
@@ -173,4 +181,42 @@ TEST(BCMenu, ClassicModeUsesTheSystemMenuColours) {
   EXPECT_EQ(CountColor(open.shot, plain, kRed), 0);
   EXPECT_TRUE(menu.DestroyMenu());
   BCMenu::SetMenuDrawMode(BCMenu::kFlat);
+}
+
+namespace {
+// What the process writes to the debugger output, caught as the exception the
+// system raises for it.
+std::vector<std::string>& DebugLines() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+LONG CALLBACK CatchDebugOutput(EXCEPTION_POINTERS* info) {
+  const EXCEPTION_RECORD& record = *info->ExceptionRecord;
+  if (record.ExceptionCode != DBG_PRINTEXCEPTION_C || record.NumberParameters < 2) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  DebugLines().emplace_back(reinterpret_cast<const char*>(record.ExceptionInformation[1]));
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+}  // namespace
+
+TEST(BCMenu, ALoadedMenuEndedWithoutDestroyMenuIsReported) {
+  const std::string report = "IMPORTANT:Use BCMenu::DestroyMenu to destroy Loaded Menu's\n";
+  struct Case {
+    bool destroy;
+    size_t reports;
+  } cases[] = {{true, 0}, {false, 1}};
+  for (const Case& c : cases) {
+    DebugLines().clear();
+    void* handler = AddVectoredExceptionHandler(1, CatchDebugOutput);
+    {
+      BCMenu menu;
+      ASSERT_TRUE(menu.LoadMenu(IDR_TRAY_MENU));
+      ASSERT_NE(menu.GetSubMenu(0), nullptr);
+      if (c.destroy) menu.DestroyMenu();
+    }
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_EQ(std::count(DebugLines().begin(), DebugLines().end(), report), long(c.reports))
+        << (c.destroy ? "after DestroyMenu" : "without DestroyMenu");
+  }
 }
