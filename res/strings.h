@@ -148,3 +148,7 @@
 #define IDS_VERB_SKIP 294  // "Skip": sync window: action verb
 #define IDS_FILE_FOLDER 295  // "File Folder": tools list: type text of folders
 #define IDS_UNINSTALL_DESCRIPTION 296  // "Uninstall Ovrin": description of the uninstall shortcut in the program group
+#define IDS_LANGUAGE_NAME 297  // "English": preferences: the language's own name in the language box
+#define IDS_LANGUAGE_SAMPLE 298  // "Welcome to Tovik Control Panel!": preferences: sample text of the chosen language
+#define IDS_ABOUT_SDK_VERSION 299  // "SDK Version: ": About box: followed by the SDK's version
+#define IDS_URL_SUPPORT 300  // "http://www.tovik.example/support/": About box: the support link

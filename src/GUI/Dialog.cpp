@@ -123,6 +123,9 @@ bool CDialog::PreTranslateMessage(MSG& msg) {
   if (msg.hwnd == nullptr || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   if (root == nullptr || GetPropA(root, kDialogProperty) == nullptr) return false;
+  if (auto* dialog = dynamic_cast<CDialog*>(CWnd::FromHandle(root))) {
+    if (dialog->OnPreTranslate(msg)) return true;
+  }
   return IsDialogMessageA(root, &msg) != FALSE;
 }
 

@@ -46,6 +46,9 @@ class CDialog : public CWnd {
   virtual void OnTimer(UINT_PTR id);
   virtual void OnOK() { EndDialog(IDOK); }
   virtual void OnCancel() { EndDialog(IDCANCEL); }
+  // A keyboard message of this dialog before the dialog keyboard sees it;
+  // true swallows it.
+  virtual bool OnPreTranslate(MSG&) { return false; }
   // Every other message; true when handled, with the message's result.
   virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 

@@ -116,6 +116,21 @@ bool CGUIButton::SetStandardBitmaps() {
   return ok;
 }
 
+bool CGUIButton::SetCloseBitmaps() {
+  SetWindowText("");
+  bool ok = SetBitmaps(kNormal, 223, 0, 0);
+  ok &= SetBitmaps(kDisabled, 224, 0, 0);
+  ok &= SetBitmaps(kPressed, 225, 0, 0);
+  ok &= SetBitmaps(kOver, 226, 0, 0);
+  return ok;
+}
+
+bool CGUIButton::AttachStandard(HWND dialog, UINT id, const std::string& text) {
+  if (!Attach(dialog, id)) return false;
+  SetText(text);
+  return SetStandardBitmaps();
+}
+
 void CGUIButton::SetText(const std::string& text) {
   SetWindowText(text);
   Invalidate();

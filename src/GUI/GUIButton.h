@@ -29,6 +29,10 @@ class CGUIButton : public CWnd {
   bool SetBitmaps(State state, UINT left, UINT middle, UINT right);
   // The standard push-button pieces and mask of every skinned dialog.
   bool SetStandardBitmaps();
+  // The small close button of a caption bar (a left piece per state, no text).
+  bool SetCloseBitmaps();
+  // Attach, the standard pieces and the text: a push button of a skinned dialog.
+  bool AttachStandard(HWND dialog, UINT id, const std::string& text);
   void SetText(const std::string& text);
   void SetTextColor(COLORREF color);
   void SetTextMargin(int margin);

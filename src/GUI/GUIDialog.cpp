@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "GUI/Application.h"
+#include "GUI/BCMenu.h"
 #include "GUI/GUILabel.h"
 #include "GUI/Trace.h"
 
@@ -112,7 +113,27 @@ HRGN RegionFromBitmap(HBITMAP bitmap) {
 
 CGUIDialog::CGUIDialog(UINT templateId, HWND parent) : CDialog(templateId, parent) {}
 
-CGUIDialog::~CGUIDialog() = default;
+CGUIDialog::~CGUIDialog() {
+  if (panelBrush_ != nullptr) DeleteObject(panelBrush_);
+}
+
+void CGUIDialog::SetIconResource(UINT id) {
+  icon_ = LoadIconA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id));
+}
+
+void CGUIDialog::SetPanelColors(COLORREF panel, COLORREF text) {
+  if (panelBrush_ != nullptr) DeleteObject(panelBrush_);
+  panelBrush_ = CreateSolidBrush(panel);
+  panelColor_ = panel;
+  panelText_ = text;
+}
+
+void CGUIDialog::SetupPanelLabel(CGUILabel& label, UINT id, const std::string& text) {
+  if (label.GetSafeHwnd() == nullptr) label.SubclassDlgItem(id, hwnd_);
+  label.SetBackgroundColor(panelColor_);
+  label.SetTextColor(panelText_);
+  label.SetText(text);
+}
 
 bool CGUIDialog::IsTransparent(COLORREF pixel, COLORREF key, int tolerance) {
   auto within = [tolerance](int value, int low) {
@@ -344,7 +365,8 @@ void CGUIDialog::SetupCaptionBar(CGUILabel& label, UINT id, const std::string& t
   label.SetTextColor(RGB(255, 255, 255));
   label.SetBold(true);
   label.SetFontHeight(kCaptionFontHeight);
-  label.SetText(" " + text);
+  // One leading space, also for texts that bring their own.
+  label.SetText(!text.empty() && text[0] == ' ' ? text : " " + text);
   captionId_ = id;
 }
 
@@ -440,6 +462,22 @@ bool CGUIDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
       result = 0;
       return true;
     }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      if (panelBrush_ == nullptr) return false;
+      SetBkColor(reinterpret_cast<HDC>(wParam), panelColor_);
+      SetTextColor(reinterpret_cast<HDC>(wParam), panelText_);
+      result = reinterpret_cast<LRESULT>(panelBrush_);
+      return true;
+    }
+    case WM_MEASUREITEM:
+      if (!BCMenu::MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return false;
+      result = TRUE;
+      return true;
+    case WM_DRAWITEM:
+      if (!BCMenu::DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return false;
+      result = TRUE;
+      return true;
     case WM_DESTROY:
       controls_.clear();
       return false;

@@ -44,7 +44,14 @@ class CGUIDialog : public CDialog {
   // Writes the registered controls' current places as source lines.
   bool DumpControlInfo();
 
+  // Plain controls (check boxes, texts) drawn on the skin's panel colour.
+  void SetPanelColors(COLORREF panel, COLORREF text);
+  // Takes over the label `id` and gives it the panel's colours and `text`.
+  void SetupPanelLabel(CGUILabel& label, UINT id, const std::string& text);
+
   void SetIcon(HICON icon) { icon_ = icon; }
+  // The window icon from the program's icon resource `id` (none when missing).
+  void SetIconResource(UINT id);
   void SetListingFile(const std::string& path) { listingFile_ = path; }
   const std::string& ListingFile() const { return listingFile_; }
   bool SkinActive() const { return skinActive_; }
@@ -82,4 +89,7 @@ class CGUIDialog : public CDialog {
   std::string listingFile_ = "control.out";
   std::unordered_map<uint16_t, std::unique_ptr<CControlInfo>> controls_;
   UINT captionId_ = 0;
+  HBRUSH panelBrush_ = nullptr;
+  COLORREF panelColor_ = RGB(255, 255, 255);
+  COLORREF panelText_ = 0;
 };

@@ -4,20 +4,37 @@
 // picture and then creates the done file that ends this program.
 //
 //   tovik_gui_screens <scene> <ready file> <done file>
-//   scenes: dialog, popup-in, popup-full, popup-out, popup-left, popup-top
+//   scenes: dialog, popup-in, popup-full, popup-out, popup-left, popup-top,
+//           message, do-not-show, about, preferences, preferences-zh, wizard,
+//           menu, pie-chart
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include <commctrl.h>
+
+#include "AboutDlg.h"
+#include "AppSettings.h"
 #include "GUI/Application.h"
+#include "GUI/BCMenu.h"
 #include "GUI/GUIButton.h"
 #include "GUI/GUIDialog.h"
 #include "GUI/GUILabel.h"
+#include "GUI/GUIMessageBoxDlg.h"
 #include "GUI/NotificationPopup.h"
+#include "GUI/PieChartCtrl.h"
+#include "GUIMessageBoxCheckDlg.h"
 #include "GuiTestIds.h"
+#include "InstallWizardDlg.h"
+#include "PreferencesDlg.h"
+#include "StringLoader.h"
+#include "VersionInfo.h"
 #include "resource.h"
+#include "sdk/PDKSDK.h"
+#include "strings.h"
 
 namespace {
 
@@ -58,11 +75,7 @@ class ScreenDialog : public CGUIDialog {
     stretch_.SubclassDlgItem(IDC_TEST_STRETCH, hwnd_);
     stretch_.SetGradientBackground(RGB(244, 244, 244), RGB(214, 180, 180), true);
     close_.Attach(hwnd_, IDC_TEST_CLOSE);
-    close_.SetWindowText("");
-    close_.SetBitmaps(CGUIButton::kNormal, IDB_CLOSE_NORMAL, 0, 0);
-    close_.SetBitmaps(CGUIButton::kDisabled, IDB_CLOSE_DISABLED, 0, 0);
-    close_.SetBitmaps(CGUIButton::kPressed, IDB_CLOSE_PRESSED, 0, 0);
-    close_.SetBitmaps(CGUIButton::kOver, IDB_CLOSE_OVER, 0, 0);
+    close_.SetCloseBitmaps();
     check_.Attach(hwnd_, IDC_TEST_CHECK);
     check_.SetText("Don't show this message next time.");
     check_.SetTextAlignment(0);
@@ -126,6 +139,89 @@ void Step(HWND popup, UINT_PTR timer, int times) {
   for (int i = 0; i < times; ++i) SendMessageA(popup, WM_TIMER, timer, 0);
 }
 
+// The program's own windows, each shown the way the screenshot wants it.
+// Answers the window to keep until the picture is taken, or null.
+std::unique_ptr<CDialog> MakeWindowScene(const std::string& scene) {
+  const std::string program = CVersionInfo::ProgramPath();
+  if (scene == "message") {
+    auto box = std::make_unique<CGUIMessageBoxDlg>();
+    box->Setup(CStringLoader::LoadString(IDS_DRIVE_BUSY),
+               CStringLoader::LoadString(IDS_CAPTION_PROGRAM) +
+                   CStringLoader::LoadString(IDS_SUFFIX_WARNING),
+               CStringLoader::LoadString(IDS_OK), CStringLoader::LoadString(IDS_CANCEL), 17,
+               IDG_MESSAGE_SKIN, IDG_WARNING_PICTURE);
+    return box;
+  }
+  if (scene == "do-not-show") {
+    auto box = std::make_unique<CGUIMessageBoxCheckDlg>();
+    box->Setup(CStringLoader::LoadString(IDS_STILL_RUNNING_NOTE),
+               CStringLoader::LoadString(IDS_CAPTION_PROGRAM), CStringLoader::LoadString(IDS_OK),
+               "", 1, IDG_MESSAGE_SKIN, 0);
+    return box;
+  }
+  if (scene == "about") return std::make_unique<CAboutDlg>(nullptr, program, PDKSDK_getVersion());
+  if (scene == "preferences" || scene == "preferences-zh") {
+    return std::make_unique<CPreferencesDlg>(nullptr, program);
+  }
+  if (scene == "wizard") return std::make_unique<CInstallWizardDlg>(nullptr, program);
+  return nullptr;
+}
+
+std::string g_menuReady, g_menuDone;
+
+// Highlights the open menu's first item, reports it ready a few ticks later
+// and closes it once the picture is taken.
+void CALLBACK MenuTick(HWND, UINT, UINT_PTR, DWORD) {
+  static int step = 0;
+  HWND window = FindWindowA("#32768", nullptr);
+  if (window == nullptr || !IsWindowVisible(window)) return;
+  if (step == 0) PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
+  if (step == 3) {
+    if (FILE* f = std::fopen(g_menuReady.c_str(), "w")) std::fclose(f);
+  }
+  ++step;
+  if (GetFileAttributesA(g_menuDone.c_str()) != INVALID_FILE_ATTRIBUTES) EndMenu();
+}
+
+// The tray menu as the program builds it, open with its first item
+// highlighted until the done file appears.
+void ShowMenu(HWND owner, const std::string& ready, const std::string& done) {
+  g_menuReady = ready;
+  g_menuDone = done;
+  HIMAGELIST icons = ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, 4, 0);
+  for (UINT id : {IDI_MENU_PREFERENCES, IDI_MENU_EXIT, IDI_MENU_ABOUT, IDI_MENU_HELP}) {
+    HICON icon = static_cast<HICON>(
+        LoadImageA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, 0));
+    ImageList_AddIcon(icons, icon);
+    DestroyIcon(icon);
+  }
+  BCMenu menu;
+  menu.LoadMenu(IDR_TRAY_MENU);
+  BCMenu* popup = menu.GetSubMenu(0);
+  struct Item {
+    UINT command, text;
+    int image;
+  } items[] = {{ID_TRAY_PREFERENCES, IDS_MENU_PREFERENCES, 0},
+               {ID_TRAY_HIDE, IDS_MENU_HIDE, -1},
+               {ID_TRAY_SHOW, IDS_MENU_SHOW, -1},
+               {ID_TRAY_HELP_TOPICS, IDS_MENU_HELP, 3},
+               {ID_TRAY_ABOUT, IDS_MENU_ABOUT, 2},
+               {ID_TRAY_WEB_SITE, IDS_MENU_WEB_SITE, -1},
+               {ID_TRAY_CHECK_VERSION, IDS_MENU_CHECK_VERSION, -1},
+               {ID_TRAY_EXIT, IDS_MENU_EXIT, 1}};
+  for (const Item& item : items) {
+    popup->ModifyODMenu(CStringLoader::LoadString(item.text), item.command,
+                        item.image >= 0 ? icons : nullptr, item.image);
+  }
+  BCMenu::SetMenuDrawMode(BCMenu::kFlat);
+  menu.SetColors(RGB(207, 34, 34), RGB(192, 192, 192), 0);
+  menu.SetIconSize(32, 32);
+  SetTimer(nullptr, 0, 100, MenuTick);
+  popup->TrackPopupMenu(TPM_RIGHTBUTTON, 300, 200, owner);
+  menu.DestroyMenu();
+  ImageList_Destroy(icons);
+}
+
 class ScreensApp : public CApplication {
  public:
   ScreensApp(std::string scene, std::string ready, std::string done)
@@ -138,7 +234,41 @@ class ScreensApp : public CApplication {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &saved, 0);
     ScreenDialog dialog;
     HWND popup = nullptr;
-    if (scene_ == "dialog") {
+    std::unique_ptr<CDialog> window;
+    CPieChartCtrl chart;
+    HWND host = nullptr;
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    CAppSettings::SetSettingsPath(std::string(temp) + "tovik_screens.ini");
+    // The settings as the install wizard leaves them.
+    for (const char* key : {"StartupLoad", "AutorunEnabled", "VisualIndication", "AudioIndication",
+                            "SplashScreen", "AlwaysOntop"}) {
+      CAppSettings().WriteSetting(key, 1);
+    }
+    CAppSettings().WriteSetting("SelectedLanguage", scene_ == "preferences-zh" ? 2052 : 1033);
+    // No tooltip from wherever the mouse was.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    CStringLoader::InitLanguages();
+    if (scene_ == "menu") {
+      host = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 1, 1, nullptr, nullptr,
+                             Instance(), nullptr);
+      // A skinned dialog owns the menu and draws its items.
+      if (!dialog.Create()) return false;
+      ShowMenu(dialog.GetSafeHwnd(), ready_, done_);
+      ok = true;
+      DestroyWindow(host);
+      return true;
+    } else if (scene_ == "pie-chart") {
+      host = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE | WS_BORDER, 392, 274, 242, 202,
+                             nullptr, nullptr, Instance(), nullptr);
+      chart.Create(WS_VISIBLE, RECT{0, 0, 240, 200}, host, 1);
+      chart.SetTitle("Tovik Drive (E:)");
+      chart.AddSegment(RGB(207, 34, 34), RGB(255, 255, 255), 250, "Used: 89 MB");
+      chart.AddSegment(RGB(240, 240, 240), RGB(0, 0, 0), 110, "Free: 39 MB");
+    } else if ((window = MakeWindowScene(scene_)) != nullptr) {
+      if (!window->Create()) return false;
+      ShowWindow(window->GetSafeHwnd(), SW_SHOW);
+    } else if (scene_ == "dialog") {
       if (!dialog.Create()) return false;
       ShowWindow(dialog.GetSafeHwnd(), SW_SHOW);
       // The mouse over the middle button, the focus on the right one.
@@ -187,6 +317,7 @@ class ScreensApp : public CApplication {
     WaitFor(done_);
     if (popup != nullptr && IsWindow(popup)) DestroyWindow(popup);
     if (taskbar_ != nullptr) DestroyWindow(taskbar_);
+    if (host != nullptr) DestroyWindow(host);
     SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved, 0);
     return true;
   }

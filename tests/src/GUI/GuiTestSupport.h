@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "GUI/Dialog.h"
@@ -49,6 +52,81 @@ inline ::testing::AssertionResult SameRect(const RECT& got, const RECT& want) {
          << "got (" << got.left << ", " << got.top << ", " << got.right << ", " << got.bottom
          << "), want (" << want.left << ", " << want.top << ", " << want.right << ", "
          << want.bottom << ")";
+}
+
+// A thread timer (one without a window) that calls `tick` with its id on every
+// period, from whatever message loop runs; KillThreadTimer ends it.
+inline std::map<UINT_PTR, std::function<void(UINT_PTR)>>& ThreadTimers() {
+  static std::map<UINT_PTR, std::function<void(UINT_PTR)>> timers;
+  return timers;
+}
+inline void CALLBACK ThreadTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+  auto found = ThreadTimers().find(id);
+  if (found == ThreadTimers().end()) return;
+  auto tick = found->second;  // the call may end its own timer
+  tick(id);
+}
+inline UINT_PTR ThreadTimer(UINT ms, std::function<void(UINT_PTR)> tick) {
+  const UINT_PTR id = SetTimer(nullptr, 0, ms, ThreadTimerProc);
+  if (id != 0) ThreadTimers()[id] = std::move(tick);
+  return id;
+}
+inline void KillThreadTimer(UINT_PTR id) {
+  KillTimer(nullptr, id);
+  ThreadTimers().erase(id);
+}
+
+// Runs `dialog` modally; `script` runs once, from the modal loop, as soon as
+// the dialog's window is visible, and drives it with messages.
+inline INT_PTR RunModal(CDialog& dialog, std::function<void(HWND)> script) {
+  const UINT_PTR timer = ThreadTimer(10, [&dialog, &script](UINT_PTR id) {
+    HWND window = dialog.GetSafeHwnd();
+    if (window == nullptr || !IsWindowVisible(window)) return;
+    KillThreadTimer(id);
+    script(window);
+  });
+  const INT_PTR result = dialog.DoModal();
+  KillThreadTimer(timer);
+  return result;
+}
+
+// The pixels of a window as the screen shows them (0x00RRGGBB, rows top-down).
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  COLORREF At(int x, int y) const {
+    const uint32_t p = pixels[size_t(y) * size_t(width) + size_t(x)];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+};
+
+inline Capture CaptureWindow(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  Capture shot;
+  shot.width = r.right - r.left;
+  shot.height = r.bottom - r.top;
+  shot.pixels.resize(size_t(shot.width) * size_t(shot.height));
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  format.bmiHeader.biWidth = shot.width;
+  format.bmiHeader.biHeight = -shot.height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  std::memcpy(shot.pixels.data(), bits, shot.pixels.size() * sizeof(uint32_t));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return shot;
 }
 
 // The layout test dialog: `init` registers the controls; the base opening

@@ -99,6 +99,11 @@ class CheckRecord {
   static void NoValue(const std::string& key, const std::string& value) {
     Line("noreg|" + key + "|" + value);
   }
+  // A key of a settings file in the check folder (named as there).
+  static void Setting(const std::string& file, const std::string& section, const std::string& key,
+                      const std::string& value) {
+    Line("ini|" + file + "|" + section + "|" + key + "|" + value);
+  }
 
  private:
   static void Line(const std::string& line) {

@@ -109,7 +109,7 @@ std::vector<std::wstring> Block(UINT block, WORD language) {
 
 TEST(StringLoader, EveryLanguageTranslatesEveryText) {
   // Web addresses do not change with the language.
-  const std::vector<UINT> languageNeutral = {IDS_URL_SOFTWARE, IDS_URL_WEB_SITE};
+  const std::vector<UINT> languageNeutral = {IDS_URL_SOFTWARE, IDS_URL_WEB_SITE, IDS_URL_SUPPORT};
   bool sawLastText = false;
   for (UINT block = 1; block <= 4096; ++block) {
     const std::vector<std::wstring> english = Block(block, 1033);
