@@ -64,7 +64,7 @@ std::vector<std::string> buildTrees(const BenchRoots& roots, int files) {
       if (c == '\\' && roots.nativeHost.back() == '/') c = '/';
     }
     std::ofstream(native, std::ios::binary) << "content of file " << i << "\n";
-    fs.copyFile(roots.host + name, roots.drive + name);
+    fs.copyFile(roots.host + name, roots.drive + name, false);
     names.push_back(name);
   }
   return names;

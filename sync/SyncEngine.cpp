@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <exception>
 
+#include "PDKClock.h"
 #include "SyncText.h"
 
 namespace tovik {
@@ -26,9 +28,19 @@ bool sameLetter(char a, char b) {
 
 int64_t wholeSeconds(const SyncFileTime& t) { return int64_t(t.value() / 10000000ull); }
 
+// How often a run writes the database back at the most. Once per action, a
+// first synchronisation rewrites a file that grows by a record per file, once
+// per file; a run cut short loses at most this much of its bookkeeping, and
+// what it loses only makes the next scan propose Skip (see Run).
+constexpr uint32_t kWriteIntervalMs = 1000;
+
+bool endsWithSeparator(const std::string& folder) {
+  return !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+}
+
 }  // namespace
 
-CSyncEngine::CSyncEngine(ISyncFileSystem& fs) : fs_(fs) {}
+CSyncEngine::CSyncEngine(ISyncFileSystem& fs) : fs_(fs), hostWalk_(fs), driveWalk_(fs) {}
 
 CSyncEngine::~CSyncEngine() {
   worker_.join();
@@ -123,7 +135,8 @@ void CSyncEngine::DeleteDatabase() {
 void CSyncEngine::Reset() {
   actionView_.clear();
   actions_.clear();
-  files_.clear();
+  hostWalk_.Clear();
+  driveWalk_.Clear();
   hostFolder_.clear();
   driveFolder_.clear();
 }
@@ -135,35 +148,74 @@ void CSyncEngine::Prepare(CSyncAction* const*& actions, int& count) {
   if (!GetLink(link)) fail(sync::kNoLink, "No synchronization settings found");
   hostFolder_ = FieldToPath(link.hostFolder, kSyncPathUnits);
   driveFolder_ = FieldToPath(link.driveFolder, kSyncPathUnits);
+  followDriveLetter();
 
-  walk(hostFolder_);
-  for (const std::string& path : files_) decide(path);
-  files_.clear();
-  walk(driveFolder_);
-  for (const std::string& path : files_) decide(path);
+  walkBothSides();
+  for (const CSyncWalk::Entry* file : hostWalk_.files()) decide(file->first, file->second);
+  for (const CSyncWalk::Entry* file : driveWalk_.files()) decide(file->first, file->second);
   purge();
 
   actions = actionView_.empty() ? nullptr : actionView_.data();
   count = int(actionView_.size());
 }
 
-void CSyncEngine::walk(const std::string& folder) {
-  if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) fail(sync::kBadFolder, "");
-  std::vector<SyncFolderEntry> entries;
-  if (!fs_.listFolder(folder, entries)) return;
-  const uint32_t flags = params_.flags;
-  for (const SyncFolderEntry& e : entries) {
-    if ((e.attributes & kAttrDirectory) != 0) {
-      if (e.name == "." || e.name == "..") continue;
-      if ((flags & kSyncNoSubfolders) == 0) walk(folder + e.name + "\\");
-      continue;
+// The records keep the drive letter they were written with, the link the
+// position of the drive folder's volume. When the volume comes back under
+// another letter, the records move with it; left behind, every recorded pair
+// would look deleted on the drive, and a copy would go to whatever device has
+// the old letter now. The rewrite is written with the database's next write.
+void CSyncEngine::followDriveLetter() {
+  if (driveFolder_.size() < 2) return;
+  const char letter = driveFolder_[0];
+  std::vector<SyncFileRecord> moved;
+  SyncFileRecord record;
+  for (int64_t at = database_->FirstEntry(record); at >= 0; at = database_->NextEntry(at, record)) {
+    std::string drivePath = FieldToPath(record.drivePath, kSyncPathUnits);
+    if (drivePath.size() < driveFolder_.size() || drivePath[0] == letter ||
+        drivePath.compare(1, driveFolder_.size() - 1, driveFolder_, 1, std::string::npos) != 0) {
+      continue;  // already on the letter, or not inside the drive folder
     }
-    const bool hidden = (e.attributes & kAttrHidden) != 0;
-    const bool system = (e.attributes & kAttrSystem) != 0;
-    if (hidden && system && (flags & kSyncSkipHiddenSystem) != 0) continue;
-    if (hidden && !system && (flags & kSyncSkipHidden) != 0) continue;
-    files_.push_back(folder + e.name);
+    drivePath[0] = letter;
+    if (PathToField(drivePath, record.drivePath, kSyncPathUnits)) moved.push_back(record);
   }
+  for (const SyncFileRecord& r : moved) {
+    database_->UpdateEntry(FieldToPath(r.hostPath, kSyncPathUnits), r);
+  }
+}
+
+// Both folders must be there and listable: a side that lists nothing would have
+// every recorded file of the other side proposed for deletion. The two walks
+// share nothing, so the drive's runs on a thread of its own beside the host's.
+void CSyncEngine::walkBothSides() {
+  if (!endsWithSeparator(hostFolder_) || !endsWithSeparator(driveFolder_)) {
+    fail(sync::kBadFolder, "");
+  }
+  const uint32_t flags = params_.flags;
+  bool driveListed = false;
+  std::exception_ptr driveFailure;
+  const auto walkDrive = [&] {
+    try {
+      driveListed = driveWalk_.Walk(driveFolder_, flags);
+    } catch (...) {
+      driveFailure = std::current_exception();
+    }
+  };
+  CSyncWorker driveWorker;
+  const bool parallel = driveWorker.start(walkDrive);
+  bool hostListed = false;
+  try {
+    hostListed = hostWalk_.Walk(hostFolder_, flags);
+  } catch (...) {
+    driveWorker.join();
+    throw;
+  }
+  if (parallel) {
+    driveWorker.join();
+  } else {
+    walkDrive();
+  }
+  if (driveFailure) std::rethrow_exception(driveFailure);
+  if (!hostListed || !driveListed) fail(sync::kPathMissing, "Path does not exist");
 }
 
 std::string CSyncEngine::counterpart(const std::string& path) const {
@@ -192,19 +244,31 @@ void CSyncEngine::propose(const std::string& hostPath, const std::string& driveP
   actionView_.push_back(actions_.back().get());
 }
 
-void CSyncEngine::decide(const std::string& path) {
+// Whether path exists, and its last-write time when asked for. What the walk
+// of its side listed answers without a question to the file system; anything
+// else (another spelling of a name, a place outside the walked folders) is
+// asked as before.
+bool CSyncEngine::present(const std::string& path, const CSyncWalk& side, SyncFileTime* time) {
+  if (const SyncFileTime* listed = side.Listed(path)) {
+    if (time != nullptr) *time = *listed;
+    return true;
+  }
+  if (!fs_.pathExists(path)) return false;
+  if (time != nullptr) fs_.lastWriteTime(path, *time);
+  return true;
+}
+
+void CSyncEngine::decide(const std::string& path, const SyncFileTime& time) {
   const bool hostSide = path.find(hostFolder_) != std::string::npos;
-  SyncFileTime time;
-  fs_.lastWriteTime(path, time);
+  const CSyncWalk& otherSide = hostSide ? driveWalk_ : hostWalk_;
   const SyncFileTime unknown;
 
   SyncFileRecord record;
   if (!database_->GetEntry(path, record)) {
     const std::string other = counterpart(path);
-    if (fs_.pathExists(other)) {
+    SyncFileTime driveTime;
+    if (present(other, otherSide, hostSide ? &driveTime : nullptr)) {
       if (!hostSide) return;  // the host walk has proposed for the pair
-      SyncFileTime driveTime;
-      fs_.lastWriteTime(other, driveTime);
       propose(path, other, time, driveTime, Skip);
     } else if (hostSide) {
       propose(path, other, time, unknown, CreateOnDrive);
@@ -216,7 +280,11 @@ void CSyncEngine::decide(const std::string& path) {
 
   const std::string hostPath = FieldToPath(record.hostPath, kSyncPathUnits);
   const std::string drivePath = FieldToPath(record.drivePath, kSyncPathUnits);
-  if (!fs_.pathExists(hostSide ? drivePath : hostPath)) {
+  const std::string& otherPath = hostSide ? drivePath : hostPath;
+  SyncFileTime driveTime;
+  if (!present(otherPath, otherSide, hostSide ? &driveTime : nullptr)) {
+    // Not seen inside a folder that could not be listed is not gone.
+    if (otherSide.BelowUnlisted(otherPath)) return;
     if (hostSide) {
       propose(hostPath, drivePath, time, unknown, DeleteOnHost);
     } else {
@@ -226,8 +294,6 @@ void CSyncEngine::decide(const std::string& path) {
   }
   if (!hostSide) return;
 
-  SyncFileTime driveTime;
-  fs_.lastWriteTime(drivePath, driveTime);
   const int hostVsDrive = compare(time, driveTime);
   const int hostVsStored = compare(time, record.time);
   if (hostVsDrive == 0 && hostVsStored == 0) return;
@@ -245,10 +311,11 @@ void CSyncEngine::purge() {
   SyncFileRecord record;
   for (int64_t at = database_->FirstEntry(record); at >= 0; at = database_->NextEntry(at, record)) {
     const std::string hostPath = FieldToPath(record.hostPath, kSyncPathUnits);
-    if (!fs_.pathExists(hostPath) &&
-        !fs_.pathExists(FieldToPath(record.drivePath, kSyncPathUnits))) {
-      gone.push_back(hostPath);
-    }
+    const std::string drivePath = FieldToPath(record.drivePath, kSyncPathUnits);
+    if (present(hostPath, hostWalk_, nullptr) || present(drivePath, driveWalk_, nullptr)) continue;
+    // Unseen inside an unlisted folder, the pair may well be there.
+    if (hostWalk_.BelowUnlisted(hostPath) || driveWalk_.BelowUnlisted(drivePath)) continue;
+    gone.push_back(hostPath);
   }
   for (const std::string& path : gone) database_->RemoveEntry(path);
 }
@@ -263,26 +330,40 @@ void CSyncEngine::Start(bool synchronously) {
   }
 }
 
+// The database is written about once a second and whenever the run ends. The
+// file thus lags behind the folders, never the other way round: a pair copied
+// or created but not yet recorded comes back as Skip (equal times against a
+// stale record, or a pair without a record), a pair deleted but still recorded
+// is purged by the next scan. Nothing of what the run did is undone.
 void CSyncEngine::Run() {
+  int error = -1;
   try {
+    uint32_t written = pdkos::tickCount();
     const size_t n = actions_.size();
     for (size_t i = 0; i < n; ++i) {
       CSyncFileAction* action = actions_[i].get();
       if (!action->Execute(fs_) && observer_ != nullptr && !observer_->OnActionFailed(action)) {
-        return;
+        break;
       }
       const int percent = int(double(i + 1) / double(n) * 100.0);
-      if (observer_ != nullptr && !observer_->OnProgress(percent)) return;
-      // An unchanged image (a skipped pair, a failed action) would only be
-      // written again byte for byte; a long run of skips would rewrite a large
-      // file once per pair.
-      if (database_ && database_->changed()) database_->Flush();
+      if (observer_ != nullptr && !observer_->OnProgress(percent)) break;
+      if (database_ && database_->changed() && pdkos::tickCount() - written >= kWriteIntervalMs) {
+        database_->Flush();
+        written = pdkos::tickCount();
+      }
     }
   } catch (const sync::CPDKException& e) {
-    if (observer_ != nullptr) observer_->OnError(e.code);
+    error = e.code;
   } catch (...) {
-    if (observer_ != nullptr) observer_->OnError(sync::kRunFailed);
+    error = sync::kRunFailed;
   }
+  // An unchanged image (only skips, failed actions) is not written again.
+  try {
+    if (database_ && database_->changed()) database_->Flush();
+  } catch (const sync::CPDKException& e) {
+    if (error < 0) error = e.code;
+  }
+  if (error >= 0 && observer_ != nullptr) observer_->OnError(error);
 }
 
 }  // namespace tovik

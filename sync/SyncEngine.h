@@ -11,6 +11,7 @@
 #include "SyncFileSystem.h"
 #include "SyncObserver.h"
 #include "SyncParams.h"
+#include "SyncWalk.h"
 #include "SyncWorker.h"
 
 namespace tovik {
@@ -43,8 +44,10 @@ class CSyncEngine {
   void openDatabase();
   std::string databaseFolder() const;
   std::string databaseName() const;
-  void walk(const std::string& folder);
-  void decide(const std::string& path);
+  void followDriveLetter();
+  void walkBothSides();
+  bool present(const std::string& path, const CSyncWalk& side, SyncFileTime* time);
+  void decide(const std::string& path, const SyncFileTime& time);
   std::string counterpart(const std::string& path) const;
   int compare(const SyncFileTime& a, const SyncFileTime& b) const;
   void propose(const std::string& hostPath, const std::string& drivePath,
@@ -55,7 +58,9 @@ class CSyncEngine {
   std::unique_ptr<CSyncDB> database_;
   SyncParams params_{};
   ISyncFileSystem& fs_;
-  std::vector<std::string> files_;
+  // The found files of each side, with what their listings said.
+  CSyncWalk hostWalk_;
+  CSyncWalk driveWalk_;
   std::vector<std::unique_ptr<CSyncFileAction>> actions_;
   std::vector<CSyncAction*> actionView_;  // what Prepare hands out
   std::string hostFolder_;

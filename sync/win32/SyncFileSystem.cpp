@@ -137,8 +137,8 @@ class Win32SyncFileSystem : public ISyncFileSystem {
   bool setAttributes(const std::string& path, uint32_t attributes) override {
     return SetFileAttributesA(path.c_str(), attributes) != FALSE;
   }
-  bool copyFile(const std::string& from, const std::string& to) override {
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+  bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
   }
   bool removeFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
   bool makeFolder(const std::string& path) override {
