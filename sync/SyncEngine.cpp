@@ -246,8 +246,8 @@ void CSyncEngine::propose(const std::string& hostPath, const std::string& driveP
 
 // Whether path exists, and its last-write time when asked for. What the walk
 // of its side listed answers without a question to the file system; anything
-// else (another spelling of a name, a place outside the walked folders) is
-// asked as before.
+// else (another spelling of a name, a place outside the walked folders) goes
+// to the file system.
 bool CSyncEngine::present(const std::string& path, const CSyncWalk& side, SyncFileTime* time) {
   if (const SyncFileTime* listed = side.Listed(path)) {
     if (time != nullptr) *time = *listed;
