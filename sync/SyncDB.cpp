@@ -94,8 +94,10 @@ void CSyncDB::unindexRecord(size_t index) {
 }
 
 int64_t CSyncDB::firstIndex(const std::string& path) const {
-  // Compared as C strings: nothing after a NUL takes part.
-  const auto found = index_.find(std::string(path.c_str()));
+  // Compared as C strings: nothing after a NUL takes part. Only a path that
+  // has one is copied; the scan looks up every path it meets.
+  const auto found = path.find('\0') == std::string::npos ? index_.find(path)
+                                                          : index_.find(std::string(path.c_str()));
   if (found == index_.end() || found->second.empty()) return -1;
   return found->second.front();
 }

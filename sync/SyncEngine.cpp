@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <exception>
+#include <functional>
 
 #include "PDKClock.h"
 #include "SyncText.h"
@@ -149,10 +150,8 @@ void CSyncEngine::Prepare(CSyncAction* const*& actions, int& count) {
   hostFolder_ = FieldToPath(link.hostFolder, kSyncPathUnits);
   driveFolder_ = FieldToPath(link.driveFolder, kSyncPathUnits);
   followDriveLetter();
-
   walkBothSides();
-  for (const CSyncWalk::Entry* file : hostWalk_.files()) decide(file->first, file->second);
-  for (const CSyncWalk::Entry* file : driveWalk_.files()) decide(file->first, file->second);
+  decideBothSides();
   purge();
 
   actions = actionView_.empty() ? nullptr : actionView_.data();
@@ -170,10 +169,12 @@ void CSyncEngine::followDriveLetter() {
   std::vector<SyncFileRecord> moved;
   SyncFileRecord record;
   for (int64_t at = database_->FirstEntry(record); at >= 0; at = database_->NextEntry(at, record)) {
+    // Most records are on the letter already; those are not converted at all.
+    if (record.drivePath[0] == char16_t(static_cast<unsigned char>(letter))) continue;
     std::string drivePath = FieldToPath(record.drivePath, kSyncPathUnits);
-    if (drivePath.size() < driveFolder_.size() || drivePath[0] == letter ||
+    if (drivePath.size() < driveFolder_.size() ||
         drivePath.compare(1, driveFolder_.size() - 1, driveFolder_, 1, std::string::npos) != 0) {
-      continue;  // already on the letter, or not inside the drive folder
+      continue;  // not inside the drive folder
     }
     drivePath[0] = letter;
     if (PathToField(drivePath, record.drivePath, kSyncPathUnits)) moved.push_back(record);
@@ -183,28 +184,21 @@ void CSyncEngine::followDriveLetter() {
   }
 }
 
-// Both folders must be there and listable: a side that lists nothing would have
-// every recorded file of the other side proposed for deletion. The two walks
-// share nothing, so the drive's runs on a thread of its own beside the host's.
-void CSyncEngine::walkBothSides() {
-  if (!endsWithSeparator(hostFolder_) || !endsWithSeparator(driveFolder_)) {
-    fail(sync::kBadFolder, "");
-  }
-  const uint32_t flags = params_.flags;
-  bool driveListed = false;
+// Runs drive on a thread of its own while host runs on this one; a failure of
+// either comes out here once both are done.
+void CSyncEngine::bothSides(const std::function<void()>& host, const std::function<void()>& drive) {
   std::exception_ptr driveFailure;
-  const auto walkDrive = [&] {
+  const auto guardedDrive = [&] {
     try {
-      driveListed = driveWalk_.Walk(driveFolder_, flags);
+      drive();
     } catch (...) {
       driveFailure = std::current_exception();
     }
   };
   CSyncWorker driveWorker;
-  const bool parallel = driveWorker.start(walkDrive);
-  bool hostListed = false;
+  const bool parallel = driveWorker.start(guardedDrive);
   try {
-    hostListed = hostWalk_.Walk(hostFolder_, flags);
+    host();
   } catch (...) {
     driveWorker.join();
     throw;
@@ -212,10 +206,41 @@ void CSyncEngine::walkBothSides() {
   if (parallel) {
     driveWorker.join();
   } else {
-    walkDrive();
+    guardedDrive();
   }
   if (driveFailure) std::rethrow_exception(driveFailure);
+}
+
+// Both folders must be there and listable: a side that lists nothing would have
+// every recorded file of the other side proposed for deletion. The two walks
+// share nothing and go side by side.
+void CSyncEngine::walkBothSides() {
+  if (!endsWithSeparator(hostFolder_) || !endsWithSeparator(driveFolder_)) {
+    fail(sync::kBadFolder, "");
+  }
+  const uint32_t flags = params_.flags;
+  bool hostListed = false;
+  bool driveListed = false;
+  bothSides([&] { hostListed = hostWalk_.Walk(hostFolder_, flags); },
+            [&] { driveListed = driveWalk_.Walk(driveFolder_, flags); });
   if (!hostListed || !driveListed) fail(sync::kPathMissing, "Path does not exist");
+}
+
+// Deciding reads the walks and the database and changes neither, so the two
+// sides are decided side by side; the drive's proposals follow the host's, as
+// when the one is decided after the other.
+void CSyncEngine::decideBothSides() {
+  ActionList driveActions;
+  const auto decideAll = [this](const CSyncWalk& walk, ActionList& out) {
+    std::string path;
+    for (size_t i = 0; i < walk.FileCount(); ++i) {
+      const SyncFileTime& time = walk.File(i, path);
+      decide(path, time, out);
+    }
+  };
+  bothSides([&] { decideAll(hostWalk_, actions_); }, [&] { decideAll(driveWalk_, driveActions); });
+  for (auto& action : driveActions) actions_.push_back(std::move(action));
+  for (const auto& action : actions_) actionView_.push_back(action.get());
 }
 
 std::string CSyncEngine::counterpart(const std::string& path) const {
@@ -238,17 +263,17 @@ int CSyncEngine::compare(const SyncFileTime& a, const SyncFileTime& b) const {
 
 void CSyncEngine::propose(const std::string& hostPath, const std::string& drivePath,
                           const SyncFileTime& hostTime, const SyncFileTime& driveTime,
-                          SyncActionKind kind) {
-  actions_.push_back(std::make_unique<CSyncFileAction>(hostPath, drivePath, hostTime, driveTime,
-                                                       kind, database_.get()));
-  actionView_.push_back(actions_.back().get());
+                          SyncActionKind kind, ActionList& out) const {
+  out.push_back(std::make_unique<CSyncFileAction>(hostPath, drivePath, hostTime, driveTime, kind,
+                                                  database_.get()));
 }
 
 // Whether path exists, and its last-write time when asked for. What the walk
 // of its side listed answers without a question to the file system; anything
 // else (another spelling of a name, a place outside the walked folders) goes
 // to the file system.
-bool CSyncEngine::present(const std::string& path, const CSyncWalk& side, SyncFileTime* time) {
+bool CSyncEngine::present(const std::string& path, const CSyncWalk& side,
+                          SyncFileTime* time) const {
   if (const SyncFileTime* listed = side.Listed(path)) {
     if (time != nullptr) *time = *listed;
     return true;
@@ -258,7 +283,7 @@ bool CSyncEngine::present(const std::string& path, const CSyncWalk& side, SyncFi
   return true;
 }
 
-void CSyncEngine::decide(const std::string& path, const SyncFileTime& time) {
+void CSyncEngine::decide(const std::string& path, const SyncFileTime& time, ActionList& out) const {
   const bool hostSide = path.find(hostFolder_) != std::string::npos;
   const CSyncWalk& otherSide = hostSide ? driveWalk_ : hostWalk_;
   const SyncFileTime unknown;
@@ -269,26 +294,29 @@ void CSyncEngine::decide(const std::string& path, const SyncFileTime& time) {
     SyncFileTime driveTime;
     if (present(other, otherSide, hostSide ? &driveTime : nullptr)) {
       if (!hostSide) return;  // the host walk has proposed for the pair
-      propose(path, other, time, driveTime, Skip);
+      propose(path, other, time, driveTime, Skip, out);
     } else if (hostSide) {
-      propose(path, other, time, unknown, CreateOnDrive);
+      propose(path, other, time, unknown, CreateOnDrive, out);
     } else {
-      propose(other, path, unknown, time, CreateOnHost);
+      propose(other, path, unknown, time, CreateOnHost, out);
     }
     return;
   }
 
-  const std::string hostPath = FieldToPath(record.hostPath, kSyncPathUnits);
-  const std::string drivePath = FieldToPath(record.drivePath, kSyncPathUnits);
-  const std::string& otherPath = hostSide ? drivePath : hostPath;
+  // The other side's path first: most pairs need no more of the record.
+  const std::string otherPath =
+      FieldToPath(hostSide ? record.drivePath : record.hostPath, kSyncPathUnits);
+  const auto thisPath = [&] {
+    return FieldToPath(hostSide ? record.hostPath : record.drivePath, kSyncPathUnits);
+  };
   SyncFileTime driveTime;
   if (!present(otherPath, otherSide, hostSide ? &driveTime : nullptr)) {
     // Not seen inside a folder that could not be listed is not gone.
     if (otherSide.BelowUnlisted(otherPath)) return;
     if (hostSide) {
-      propose(hostPath, drivePath, time, unknown, DeleteOnHost);
+      propose(thisPath(), otherPath, time, unknown, DeleteOnHost, out);
     } else {
-      propose(hostPath, drivePath, unknown, time, DeleteOnDrive);
+      propose(otherPath, thisPath(), unknown, time, DeleteOnDrive, out);
     }
     return;
   }
@@ -303,7 +331,7 @@ void CSyncEngine::decide(const std::string& path, const SyncFileTime& time) {
   } else if (hostVsDrive > 0 && compare(driveTime, record.time) == 0) {
     kind = CopyToDrive;
   }
-  propose(hostPath, drivePath, time, driveTime, kind);
+  propose(thisPath(), otherPath, time, driveTime, kind, out);
 }
 
 void CSyncEngine::purge() {
@@ -311,8 +339,9 @@ void CSyncEngine::purge() {
   SyncFileRecord record;
   for (int64_t at = database_->FirstEntry(record); at >= 0; at = database_->NextEntry(at, record)) {
     const std::string hostPath = FieldToPath(record.hostPath, kSyncPathUnits);
+    if (present(hostPath, hostWalk_, nullptr)) continue;
     const std::string drivePath = FieldToPath(record.drivePath, kSyncPathUnits);
-    if (present(hostPath, hostWalk_, nullptr) || present(drivePath, driveWalk_, nullptr)) continue;
+    if (present(drivePath, driveWalk_, nullptr)) continue;
     // Unseen inside an unlisted folder, the pair may well be there.
     if (hostWalk_.BelowUnlisted(hostPath) || driveWalk_.BelowUnlisted(drivePath)) continue;
     gone.push_back(hostPath);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,8 +18,6 @@ namespace tovik {
 
 class CSyncWalk {
  public:
-  using Entry = std::pair<const std::string, SyncFileTime>;
-
   explicit CSyncWalk(ISyncFileSystem& fs);
 
   // Walks folder (ending with "\" or "/") and, unless flags (SyncParams) say
@@ -27,21 +26,40 @@ class CSyncWalk {
   bool Walk(const std::string& folder, uint32_t flags);
   void Clear();
 
-  const std::vector<const Entry*>& files() const { return files_; }
+  // The found files in walk order: the count, and file i's path (into path,
+  // whose buffer is reused) and listed time.
+  size_t FileCount() const { return files_.size(); }
+  const SyncFileTime& File(size_t i, std::string& path) const;
   // The listed time of path, file or folder; null when no listing had it (it
   // may still exist under another spelling, or outside the walked folders).
+  // Safe to call from several threads once the walk is done.
   const SyncFileTime* Listed(const std::string& path) const;
   // True when path lies inside a folder that could not be listed.
   bool BelowUnlisted(const std::string& path) const;
   const std::vector<std::string>& unlisted() const { return unlisted_; }
 
  private:
+  // One listed folder: its entries in listing order, and their indices in the
+  // order of their names for lookups.
+  struct Folder {
+    std::string path;  // ends with the separator the walk went in with
+    std::vector<SyncFolderEntry> entries;
+    std::vector<uint32_t> byName;
+  };
+  struct FoundFile {
+    const Folder* folder;
+    uint32_t entry;
+  };
+
   bool walkFolder(const std::string& folder);  // false when it cannot be listed
 
   ISyncFileSystem& fs_;
   uint32_t flags_ = 0;
-  std::unordered_map<std::string, SyncFileTime> listed_;
-  std::vector<const Entry*> files_;  // into listed_, whose nodes never move
+  std::vector<std::unique_ptr<Folder>> folders_;
+  // Folder path to folder; the folders' paths are short and few, so a lookup
+  // stays in the cache where one table of every path would not.
+  std::unordered_map<std::string, const Folder*> byPath_;
+  std::vector<FoundFile> files_;
   std::vector<std::string> unlisted_;
 };
 
