@@ -31,9 +31,11 @@ int64_t wholeSeconds(const SyncFileTime& t) { return int64_t(t.value() / 1000000
 
 // How often a run writes the database back at the most. Once per action, a
 // first synchronisation rewrites a file that grows by a record per file, once
-// per file; a run cut short loses at most this much of its bookkeeping, and
+// per file. A large file waits longer, so that writing it takes a tenth of the
+// run at the most. A run cut short loses that much of its bookkeeping, and
 // what it loses only makes the next scan propose Skip (see Run).
 constexpr uint32_t kWriteIntervalMs = 1000;
+constexpr uint32_t kRunPerWriteTime = 10;
 
 bool endsWithSeparator(const std::string& folder) {
   return !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
@@ -368,6 +370,7 @@ void CSyncEngine::Run() {
   int error = -1;
   try {
     uint32_t written = pdkos::tickCount();
+    uint32_t interval = kWriteIntervalMs;
     const size_t n = actions_.size();
     for (size_t i = 0; i < n; ++i) {
       CSyncFileAction* action = actions_[i].get();
@@ -376,9 +379,11 @@ void CSyncEngine::Run() {
       }
       const int percent = int(double(i + 1) / double(n) * 100.0);
       if (observer_ != nullptr && !observer_->OnProgress(percent)) break;
-      if (database_ && database_->changed() && pdkos::tickCount() - written >= kWriteIntervalMs) {
+      if (database_ && database_->changed() && pdkos::tickCount() - written >= interval) {
+        const uint32_t began = pdkos::tickCount();
         database_->Flush();
         written = pdkos::tickCount();
+        interval = std::max(kWriteIntervalMs, kRunPerWriteTime * (written - began));
       }
     }
   } catch (const sync::CPDKException& e) {

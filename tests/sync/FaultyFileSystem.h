@@ -8,6 +8,7 @@
 #include <string>
 
 #include "SyncFileSystem.h"
+#include "TestClock.h"
 
 namespace synctest {
 
@@ -19,6 +20,9 @@ class FaultyFileSystem : public tovik::ISyncFileSystem {
   // cut off before they reach the disk.
   std::atomic<bool> dropWrites{false};
   std::atomic<int> writes{0};  // database writes that reached the file
+  // A database write takes this long on the clock, when there is one.
+  pdkos::CTestClock* clock = nullptr;
+  uint32_t msPerWrite = 0;
   // Folders (engine paths ending with "\") that neither list nor let anything
   // inside them be seen, as without read permission. Set while no scan runs.
   std::set<std::string> unreadable;
@@ -39,6 +43,7 @@ class FaultyFileSystem : public tovik::ISyncFileSystem {
       return false;
     }
     if (dropWrites) return true;
+    if (clock != nullptr) clock->advance(msPerWrite);
     if (!real().replaceFile(p, d, n)) return false;
     ++writes;
     return true;
