@@ -118,7 +118,10 @@ class PosixSyncFileSystem : public ISyncFileSystem {
     // Entries are looked at relative to the open folder: no path to resolve
     // again for each of them.
     const int at = ::dirfd(dir);
-    while (const struct dirent* e = ::readdir(dir)) {
+    for (;;) {
+      errno = 0;
+      const struct dirent* e = ::readdir(dir);
+      if (e == nullptr) break;
       SyncFolderEntry entry;
       entry.name = e->d_name;
       struct stat st {};
@@ -132,8 +135,11 @@ class PosixSyncFileSystem : public ISyncFileSystem {
       entry.lastWrite = fileTimeOf(st.st_mtim);
       entries.push_back(std::move(entry));
     }
+    // A listing that breaks off is no listing: what it did not reach would
+    // pass for deleted.
+    const bool complete = errno == 0;
     ::closedir(dir);
-    return true;
+    return complete;
   }
 
   bool lastWriteTime(const std::string& path, SyncFileTime& time) override {

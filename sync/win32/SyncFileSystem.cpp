@@ -120,8 +120,11 @@ class Win32SyncFileSystem : public ISyncFileSystem {
       entry.lastWrite = fileTimeOf(data.ftLastWriteTime);
       entries.push_back(std::move(entry));
     } while (FindNextFileA(find, &data));
+    // A listing that breaks off (the drive pulled out) is no listing: what it
+    // did not reach would pass for deleted.
+    const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(find);
-    return true;
+    return complete;
   }
 
   bool lastWriteTime(const std::string& path, SyncFileTime& time) override {
