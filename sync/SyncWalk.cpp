@@ -77,7 +77,7 @@ const SyncFileTime& CSyncWalk::File(size_t i, std::string& path) const {
 const SyncFileTime* CSyncWalk::Listed(const std::string& path) const {
   const size_t cut = path.find_last_of("\\/");
   if (cut == std::string::npos) return nullptr;
-  const auto found = byPath_.find(path.substr(0, cut + 1));
+  const auto found = byPath_.find(std::string_view(path.data(), cut + 1));
   if (found == byPath_.end()) return nullptr;
   const Folder& folder = *found->second;
   const char* name = path.c_str() + cut + 1;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -56,9 +57,9 @@ class CSyncWalk {
   ISyncFileSystem& fs_;
   uint32_t flags_ = 0;
   std::vector<std::unique_ptr<Folder>> folders_;
-  // Folder path to folder; the folders' paths are short and few, so a lookup
-  // stays in the cache where one table of every path would not.
-  std::unordered_map<std::string, const Folder*> byPath_;
+  // Folder path (viewing the folder's own) to folder; the folders are few, so a
+  // lookup stays in the cache where one table of every path would not.
+  std::unordered_map<std::string_view, const Folder*> byPath_;
   std::vector<FoundFile> files_;
   std::vector<std::string> unlisted_;
 };
