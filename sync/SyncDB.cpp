@@ -50,7 +50,7 @@ CSyncDB::CSyncDB(const std::string& path, ISyncFileSystem& fs) : path_(path), fs
 
 CSyncDB::~CSyncDB() {
   try {
-    Flush();
+    if (changed_) Flush();
   } catch (const sync::CPDKException&) {
     // The file keeps what the last successful Flush wrote.
   }

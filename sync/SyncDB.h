@@ -24,7 +24,9 @@ class CSyncDB {
 
   // Loads the file; throws sync::CPDKException code 0 or 1.
   explicit CSyncDB(const std::string& path, ISyncFileSystem& fs = platformSyncFileSystem());
-  // Writes the image back; a failure here has nobody to tell and is dropped.
+  // Writes the image back when it changed: an unchanged one is the file already,
+  // and a large one takes long to write again. A failure here has nobody to
+  // tell and is dropped.
   ~CSyncDB();
 
   CSyncDB(const CSyncDB&) = delete;
