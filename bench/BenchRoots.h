@@ -1,4 +1,5 @@
-// Where the benchmark builds its trees, named as the engine names them.
+// Where the benchmark builds its trees, named as the engine names them, and
+// the platform's own tools to compare with.
 #pragma once
 
 #include <string>
@@ -16,3 +17,9 @@ struct BenchRoots {
 
 // Sets up the roots below base (a native folder that exists).
 BenchRoots MakeBenchRoots(const std::string& base);
+
+// Milliseconds a shell command took, measured around the whole process; a
+// negative value when the platform has no such shell or the command failed.
+double TimeShellCommand(const std::string& command);
+// Whether the shell finds the program.
+bool HasShellProgram(const std::string& program);

@@ -50,7 +50,7 @@ CSyncDB::CSyncDB(const std::string& path, ISyncFileSystem& fs) : path_(path), fs
 
 CSyncDB::~CSyncDB() {
   try {
-    Flush();
+    if (changed_) Flush();
   } catch (const sync::CPDKException&) {
     // The file keeps what the last successful Flush wrote.
   }
@@ -74,30 +74,50 @@ void CSyncDB::indexRecord(size_t index) {
   const size_t offset = recordOffset(index);
   const std::string host = pathAt(image_, offset);
   const std::string drive = pathAt(image_, offset + 520);
+  const uint32_t at = uint32_t(index);
   for (const std::string* key : {&host, &drive}) {
-    std::vector<uint32_t>& slots = index_[*key];
-    const auto at = std::lower_bound(slots.begin(), slots.end(), uint32_t(index));
-    if (at == slots.end() || *at != index) slots.insert(at, uint32_t(index));
+    const auto added = index_.try_emplace(*key);
+    Slots& slots = added.first->second;
+    if (added.second) {
+      slots.first = at;
+    } else if (at < slots.first) {
+      slots.more.insert(slots.more.begin(), slots.first);
+      slots.first = at;
+    } else if (at != slots.first) {
+      const auto place = std::lower_bound(slots.more.begin(), slots.more.end(), at);
+      if (place == slots.more.end() || *place != at) slots.more.insert(place, at);
+    }
   }
 }
 
 void CSyncDB::unindexRecord(size_t index) {
   const size_t offset = recordOffset(index);
+  const uint32_t at = uint32_t(index);
   for (const std::string& key : {pathAt(image_, offset), pathAt(image_, offset + 520)}) {
     const auto found = index_.find(key);
     if (found == index_.end()) continue;
-    std::vector<uint32_t>& slots = found->second;
-    const auto at = std::lower_bound(slots.begin(), slots.end(), uint32_t(index));
-    if (at != slots.end() && *at == index) slots.erase(at);
-    if (slots.empty()) index_.erase(found);
+    Slots& slots = found->second;
+    if (slots.first == at) {
+      if (slots.more.empty()) {
+        index_.erase(found);
+        continue;
+      }
+      slots.first = slots.more.front();
+      slots.more.erase(slots.more.begin());
+      continue;
+    }
+    const auto place = std::lower_bound(slots.more.begin(), slots.more.end(), at);
+    if (place != slots.more.end() && *place == at) slots.more.erase(place);
   }
 }
 
 int64_t CSyncDB::firstIndex(const std::string& path) const {
-  // Compared as C strings: nothing after a NUL takes part.
-  const auto found = index_.find(std::string(path.c_str()));
-  if (found == index_.end() || found->second.empty()) return -1;
-  return found->second.front();
+  // Compared as C strings: nothing after a NUL takes part. Only a path that
+  // has one is copied; the scan looks up every path it meets.
+  const auto found = path.find('\0') == std::string::npos ? index_.find(path)
+                                                          : index_.find(std::string(path.c_str()));
+  if (found == index_.end()) return -1;
+  return found->second.first;
 }
 
 bool CSyncDB::GetLink(SyncLinkRecord& link) const {

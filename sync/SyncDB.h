@@ -24,7 +24,9 @@ class CSyncDB {
 
   // Loads the file; throws sync::CPDKException code 0 or 1.
   explicit CSyncDB(const std::string& path, ISyncFileSystem& fs = platformSyncFileSystem());
-  // Writes the image back; a failure here has nobody to tell and is dropped.
+  // Writes the image back when it changed: an unchanged one is the file already,
+  // and a large one takes long to write again. A failure here has nobody to
+  // tell and is dropped.
   ~CSyncDB();
 
   CSyncDB(const CSyncDB&) = delete;
@@ -61,10 +63,17 @@ class CSyncDB {
   ISyncFileSystem& fs_;
   std::vector<uint8_t> image_;
   bool changed_ = false;
-  // Every record's host and drive path (as ANSI text) to the ascending indices
-  // of the records that carry it: a lookup gives the same first record the walk
-  // through the records would, without walking them.
-  std::unordered_map<std::string, std::vector<uint32_t>> index_;
+  // The ascending indices of the records that carry one path. Almost always
+  // there is one, kept in the table's own node: a lookup, made for every file
+  // a scan meets, then reads no second block.
+  struct Slots {
+    uint32_t first = 0;
+    std::vector<uint32_t> more;  // the others, ascending; empty but for duplicates
+  };
+  // Every record's host and drive path (as ANSI text) to the records that
+  // carry it: a lookup gives the same first record the walk through the records
+  // would, without walking them.
+  std::unordered_map<std::string, Slots> index_;
 };
 
 namespace sync {

@@ -2,6 +2,7 @@
 // action per file that needs attention and carries the actions out.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "SyncFileSystem.h"
 #include "SyncObserver.h"
 #include "SyncParams.h"
+#include "SyncWalk.h"
 #include "SyncWorker.h"
 
 namespace tovik {
@@ -43,20 +45,29 @@ class CSyncEngine {
   void openDatabase();
   std::string databaseFolder() const;
   std::string databaseName() const;
-  void walk(const std::string& folder);
-  void decide(const std::string& path);
+  using ActionList = std::vector<std::unique_ptr<CSyncFileAction>>;
+
+  void followDriveLetter();
+  void bothSides(const std::function<void()>& host, const std::function<void()>& drive);
+  void walkBothSides();
+  void decideBothSides();
+  bool present(const std::string& path, const CSyncWalk& side, SyncFileTime* time) const;
+  void decide(const std::string& path, const SyncFileTime& time, ActionList& out) const;
   std::string counterpart(const std::string& path) const;
   int compare(const SyncFileTime& a, const SyncFileTime& b) const;
   void propose(const std::string& hostPath, const std::string& drivePath,
-               const SyncFileTime& hostTime, const SyncFileTime& driveTime, SyncActionKind kind);
+               const SyncFileTime& hostTime, const SyncFileTime& driveTime, SyncActionKind kind,
+               ActionList& out) const;
   void purge();
   void Run();
 
   std::unique_ptr<CSyncDB> database_;
   SyncParams params_{};
   ISyncFileSystem& fs_;
-  std::vector<std::string> files_;
-  std::vector<std::unique_ptr<CSyncFileAction>> actions_;
+  // The found files of each side, with what their listings said.
+  CSyncWalk hostWalk_;
+  CSyncWalk driveWalk_;
+  ActionList actions_;
   std::vector<CSyncAction*> actionView_;  // what Prepare hands out
   std::string hostFolder_;
   std::string driveFolder_;

@@ -137,22 +137,24 @@ bool CSyncFileAction::Execute(ISyncFileSystem& fs) {
   switch (kind_) {
     case CopyToDrive:
       fs.setAttributes(drivePath_, kAttrNormal);
-      ok = fs.copyFile(hostPath_, drivePath_);
+      ok = fs.copyFile(hostPath_, drivePath_, false);
       if (ok) recordPair(hostPath_, hostTime_);
       break;
     case CopyToHost:
       fs.setAttributes(hostPath_, kAttrNormal);
-      ok = fs.copyFile(drivePath_, hostPath_);
+      ok = fs.copyFile(drivePath_, hostPath_, false);
       if (ok) recordPair(drivePath_, driveTime_);
       break;
+    // A create never overwrites: a file that appeared after the scan (another
+    // program wrote it) fails the action, and the user decides.
     case CreateOnDrive:
       ok = ensureFolder(fs, folderOf(drivePath_), folderOf(hostPath_)) &&
-           fs.copyFile(hostPath_, drivePath_);
+           fs.copyFile(hostPath_, drivePath_, true);
       if (ok) recordPair(hostPath_, hostTime_);
       break;
     case CreateOnHost:
       ok = ensureFolder(fs, folderOf(hostPath_), folderOf(drivePath_)) &&
-           fs.copyFile(drivePath_, hostPath_);
+           fs.copyFile(drivePath_, hostPath_, true);
       if (ok) recordPair(drivePath_, driveTime_);
       break;
     case DeleteOnDrive:

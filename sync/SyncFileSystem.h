@@ -52,7 +52,8 @@ class ISyncFileSystem {
 
   virtual uint32_t attributes(const std::string& path) = 0;  // kAttrInvalid on failure
   virtual bool setAttributes(const std::string& path, uint32_t attributes) = 0;
-  virtual bool copyFile(const std::string& from, const std::string& to) = 0;  // overwrites
+  // CopyFileA: with failIfExists a file at `to` is left alone and the copy fails.
+  virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
   virtual bool removeFile(const std::string& path) = 0;
   virtual bool makeFolder(const std::string& path) = 0;  // one level
   virtual bool removeFolder(const std::string& path) = 0;

@@ -1,5 +1,7 @@
 // Natively the host tree is drive C: and the drive tree drive E:, both mapped
 // to folders below the base.
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 #include "BenchRoots.h"
@@ -19,4 +21,16 @@ BenchRoots MakeBenchRoots(const std::string& base) {
   r.nativeHost = base + "/c/host/";
   r.nativeDrive = base + "/e/Work/";
   return r;
+}
+
+double TimeShellCommand(const std::string& command) {
+  const auto start = std::chrono::steady_clock::now();
+  const int status = std::system(command.c_str());
+  const auto end = std::chrono::steady_clock::now();
+  if (status != 0) return -1;
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+bool HasShellProgram(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }

@@ -1,6 +1,6 @@
 // On Windows the base is a folder on the host's drive; the drive tree goes to
 // the drive named by TOVIK_BENCH_DRIVE (a letter), by default Z:, which under
-// Wine is the Unix root.
+// Wine is the Unix root. The comparisons with cp and rsync are made natively.
 #include <cstdlib>
 
 #include "BenchRoots.h"
@@ -18,3 +18,7 @@ BenchRoots MakeBenchRoots(const std::string& base) {
   r.outsideBase = std::string(1, r.driveLetter) + ":\\tmp\\tovik-bench-drive";
   return r;
 }
+
+double TimeShellCommand(const std::string&) { return -1; }
+
+bool HasShellProgram(const std::string&) { return false; }

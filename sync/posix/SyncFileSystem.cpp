@@ -115,22 +115,31 @@ class PosixSyncFileSystem : public ISyncFileSystem {
     if (native.empty() || native.back() != '/') native += '/';
     DIR* dir = ::opendir(native.c_str());
     if (dir == nullptr) return false;
-    while (const struct dirent* e = ::readdir(dir)) {
+    // Entries are looked at relative to the open folder: no path to resolve
+    // again for each of them.
+    const int at = ::dirfd(dir);
+    for (;;) {
+      errno = 0;
+      const struct dirent* e = ::readdir(dir);
+      if (e == nullptr) break;
       SyncFolderEntry entry;
       entry.name = e->d_name;
       struct stat st {};
-      if (::lstat((native + entry.name).c_str(), &st) != 0) continue;
+      if (::fstatat(at, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
       // A link is taken for what it points to, but a linked folder is not
       // entered: a link back up the tree would never end.
       if (S_ISLNK(st.st_mode)) {
-        if (::stat((native + entry.name).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+        if (::fstatat(at, e->d_name, &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
       }
       entry.attributes = attributesOf(st, entry.name);
       entry.lastWrite = fileTimeOf(st.st_mtim);
       entries.push_back(std::move(entry));
     }
+    // A listing that breaks off is no listing: what it did not reach would
+    // pass for deleted.
+    const bool complete = errno == 0;
     ::closedir(dir);
-    return true;
+    return complete;
   }
 
   bool lastWriteTime(const std::string& path, SyncFileTime& time) override {
@@ -166,7 +175,7 @@ class PosixSyncFileSystem : public ISyncFileSystem {
   }
 
   // Content, permission bits and last-write time, as CopyFileA keeps them.
-  bool copyFile(const std::string& from, const std::string& to) override {
+  bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     const std::string source = PosixPath(from);
     const std::string target = PosixPath(to);
     const int in = ::open(source.c_str(), O_RDONLY);
@@ -176,7 +185,10 @@ class PosixSyncFileSystem : public ISyncFileSystem {
       ::close(in);
       return false;
     }
-    const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // O_EXCL decides in the same step that creates the file: a file another
+    // program puts there after any check of ours still is not overwritten.
+    const int out =
+        ::open(target.c_str(), O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC), 0644);
     if (out < 0) {
       ::close(in);
       return false;
@@ -200,6 +212,8 @@ class PosixSyncFileSystem : public ISyncFileSystem {
       ok = ::futimens(out, times) == 0;
     }
     ok = (::close(out) == 0) && ok;
+    // A half-made new file would pass for the pair's other half at the next scan.
+    if (!ok && failIfExists) ::unlink(target.c_str());
     return ok;
   }
 

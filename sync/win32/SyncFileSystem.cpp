@@ -120,8 +120,11 @@ class Win32SyncFileSystem : public ISyncFileSystem {
       entry.lastWrite = fileTimeOf(data.ftLastWriteTime);
       entries.push_back(std::move(entry));
     } while (FindNextFileA(find, &data));
+    // A listing that breaks off (the drive pulled out) is no listing: what it
+    // did not reach would pass for deleted.
+    const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(find);
-    return true;
+    return complete;
   }
 
   bool lastWriteTime(const std::string& path, SyncFileTime& time) override {
@@ -137,8 +140,8 @@ class Win32SyncFileSystem : public ISyncFileSystem {
   bool setAttributes(const std::string& path, uint32_t attributes) override {
     return SetFileAttributesA(path.c_str(), attributes) != FALSE;
   }
-  bool copyFile(const std::string& from, const std::string& to) override {
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+  bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
   }
   bool removeFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
   bool makeFolder(const std::string& path) override {

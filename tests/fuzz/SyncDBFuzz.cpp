@@ -46,7 +46,7 @@ class MemoryFileSystem : public ISyncFileSystem {
   bool lastWriteTime(const std::string&, SyncFileTime&) override { return false; }
   uint32_t attributes(const std::string&) override { return kAttrInvalid; }
   bool setAttributes(const std::string&, uint32_t) override { return false; }
-  bool copyFile(const std::string&, const std::string&) override { return false; }
+  bool copyFile(const std::string&, const std::string&, bool) override { return false; }
   bool removeFile(const std::string&) override { return false; }
   bool makeFolder(const std::string&) override { return false; }
   bool removeFolder(const std::string&) override { return false; }

@@ -259,6 +259,24 @@ TEST_F(SyncDBTest, DestructionWritesTheImageBack) {
   EXPECT_EQ(r.time.value(), 7u);
 }
 
+TEST_F(SyncDBTest, DestructionWritesOnlyAChangedImage) {
+  synctest::FaultyFileSystem fs;
+  {
+    auto db = sync::Open(folder(), "T", false, fs);
+    db->AddLink(link("C:\\h\\", "0:\\d\\"));
+  }
+  EXPECT_EQ(fs.writes, 1);
+  { CSyncDB unchanged(file("T"), fs); }
+  EXPECT_EQ(fs.writes, 1);
+  {
+    CSyncDB changed(file("T"), fs);
+    changed.AddEntry(record("C:\\h\\1", "F:\\d\\1", 7));
+  }
+  EXPECT_EQ(fs.writes, 2);
+  CSyncDB again(file("T"));
+  EXPECT_EQ(hosts(again), (std::vector<std::string>{"C:\\h\\1"}));
+}
+
 TEST_F(SyncDBTest, FailedFlushLeavesFileAndImageAsTheyWere) {
   synctest::FaultyFileSystem fs;
   {

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 
+#include "DebugOutput.h"
 #include "FaultyFileSystem.h"
 #include "SyncText.h"
 #include "SyncTree.h"
+#include "TestClock.h"
 
 using synctest::kBaseTime;
 using synctest::kSecond;
@@ -37,12 +41,15 @@ class Recorder : public tovik::CSyncObserver {
   }
   bool OnProgress(int percent) override {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (clock != nullptr) clock->advance(msPerAction);
     progress.push_back(percent);
     if (percent == 100) {
       done_ = true;
       cv_.notify_all();
     }
-    return int(progress.size()) < stopAfter;
+    const bool goOn = int(progress.size()) < stopAfter;
+    if (!goOn && onStop) onStop();
+    return goOn;
   }
   bool waitDone() {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -54,6 +61,10 @@ class Recorder : public tovik::CSyncObserver {
   std::vector<int> progress;
   bool goOnAfterFailure = true;
   int stopAfter = 1000;
+  std::function<void()> onStop;  // called as the answer stops the run
+  // Run time passes only as the actions are done.
+  pdkos::CTestClock* clock = nullptr;
+  uint32_t msPerAction = 0;
 
  private:
   std::mutex mutex_;
@@ -63,7 +74,9 @@ class Recorder : public tovik::CSyncObserver {
 
 class SyncEngineTest : public ::testing::Test {
  protected:
-  SyncEngineTest() {
+  explicit SyncEngineTest(bool movableDrive = false) : tree_(movableDrive) {
+    pdkos::setClock(&clock_);
+    recorder_.clock = &clock_;
     std::memset(&params_, 0, sizeof(params_));
     std::strcpy(params_.name, "TestDrive");
     std::strcpy(params_.databaseFolder, tree_.databaseFolder().c_str());
@@ -72,6 +85,10 @@ class SyncEngineTest : public ::testing::Test {
     engine_ = std::make_unique<CSyncEngine>(fs_);
     engine_->SetParams(params_);
     engine_->SetObserver(&recorder_);
+  }
+  ~SyncEngineTest() override {
+    engine_.reset();
+    pdkos::setClock(nullptr);
   }
 
   std::string host(const std::string& name) const { return tree_.host() + name; }
@@ -111,6 +128,7 @@ class SyncEngineTest : public ::testing::Test {
     return sync::Open(tree_.databaseFolder(), "TestDrive", true);
   }
 
+  pdkos::CTestClock clock_;
   SyncTree tree_;
   synctest::FaultyFileSystem fs_;
   tovik::SyncParams params_;
@@ -429,7 +447,9 @@ TEST_F(SyncEngineTest, AFailedFlushEndsTheRunWithItsCode) {
   for (const char* name : {"a", "b"}) SyncTree::write(host(name), "x", kBaseTime);
   prepare();
   fs_.failReplace = true;
+  recorder_.msPerAction = 1000;  // the write after the first action is due
   run();
+  // Reported once, though the write at the end fails as well.
   EXPECT_EQ(recorder_.errors, (std::vector<int>{0}));
   EXPECT_EQ(recorder_.progress, (std::vector<int>{50}));
   fs_.failReplace = false;
@@ -479,6 +499,294 @@ TEST_F(SyncEngineTest, DeleteDatabaseDoesNotComeBack) {
   engine_->DeleteDatabase();
   engine_.reset();
   EXPECT_FALSE(sync::Exists(tree_.databaseFolder(), "TestDrive"));
+}
+
+// The drive is pulled out and comes back under another letter: the records,
+// written with the old one, follow the link's volume to the new one.
+class DriveLetterTest : public SyncEngineTest {
+ protected:
+  DriveLetterTest() : SyncEngineTest(true) {}
+};
+
+TEST_F(DriveLetterTest, ADriveBackUnderAnotherLetterKeepsItsPairs) {
+  link();
+  for (const char* name : {"a.txt", "b.txt", "sub\\c.txt"}) {
+    SyncTree::write(host(name), name, kBaseTime);
+  }
+  ASSERT_EQ(prepare().size(), 3u);
+  run();
+  const char oldLetter = tree_.driveLetter();
+  engine_.reset();  // the database as the old letter left it
+
+  const std::string movedDrive = tree_.moveDrive();
+  ASSERT_NE(movedDrive[0], oldLetter);
+  params_.driveLetters[1] = movedDrive[0];
+  engine_ = std::make_unique<CSyncEngine>(fs_);
+  engine_->SetParams(params_);
+  engine_->SetObserver(&recorder_);
+  EXPECT_TRUE(prepare().empty());
+
+  SyncTree::write(host("sub\\c.txt"), "edited", kBaseTime + 60 * kSecond);
+  EXPECT_EQ(prepare(), (std::map<std::string, SyncActionKind>{{"sub\\c.txt", tovik::CopyToDrive}}));
+  ASSERT_EQ(actions_.size(), 1u);
+  EXPECT_EQ(actions_[0]->GetDrivePath(), movedDrive + "sub\\c.txt");
+  run();
+  EXPECT_TRUE(recorder_.failed.empty());
+  EXPECT_EQ(SyncTree::read(movedDrive + "sub\\c.txt"), "edited");
+  EXPECT_TRUE(prepare().empty());
+
+  // Every record is on the new letter now.
+  auto db = reopen();
+  std::vector<std::string> drivePaths;
+  tovik::SyncFileRecord r;
+  for (int64_t at = db->FirstEntry(r); at >= 0; at = db->NextEntry(at, r)) {
+    drivePaths.push_back(tovik::FieldToPath(r.drivePath, tovik::kSyncPathUnits));
+  }
+  std::sort(drivePaths.begin(), drivePaths.end());
+  EXPECT_EQ(drivePaths, (std::vector<std::string>{movedDrive + "a.txt", movedDrive + "b.txt",
+                                                  movedDrive + "sub\\c.txt"}));
+}
+
+// A folder of the link that is gone (renamed, or on the safe partition after a
+// logout) or cannot be listed stops the scan before it proposes anything.
+TEST_F(SyncEngineTest, AMissingOrUnlistableLinkFolderIsCode5) {
+  link();
+  syncedPair("a.txt", kBaseTime);
+  syncedPair("sub\\b.txt", kBaseTime);
+  const std::string hostFolder = tree_.host().substr(0, tree_.host().size() - 1);
+  const std::string driveFolder = tree_.drive().substr(0, tree_.drive().size() - 1);
+  struct Case {
+    const char* what;
+    std::function<void()> arrange, undo;
+  } cases[] = {
+      {"host folder renamed", [&] { SyncTree::rename(hostFolder, hostFolder + "2"); },
+       [&] { SyncTree::rename(hostFolder + "2", hostFolder); }},
+      {"drive folder gone", [&] { SyncTree::rename(driveFolder, driveFolder + "2"); },
+       [&] { SyncTree::rename(driveFolder + "2", driveFolder); }},
+      {"host folder unreadable", [&] { fs_.unreadable = {tree_.host()}; },
+       [&] { fs_.unreadable.clear(); }},
+      {"drive folder unreadable", [&] { fs_.unreadable = {tree_.drive()}; },
+       [&] { fs_.unreadable.clear(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.arrange();
+    CSyncAction* const* actions = nullptr;
+    int count = -1;
+    try {
+      engine_->Prepare(actions, count);
+      ADD_FAILURE() << "proposed " << count << " actions";
+    } catch (const sync::CPDKException& e) {
+      EXPECT_EQ(e.code, 5);
+      EXPECT_STREQ(e.message, "Path does not exist");
+    }
+    c.undo();
+    EXPECT_TRUE(prepare().empty());
+  }
+}
+
+// A subfolder that cannot be listed is not taken for empty: nothing recorded
+// inside it is deleted on the other side, nor is its record dropped.
+TEST_F(SyncEngineTest, AnUnlistableSubfolderIsNotTakenForEmpty) {
+  link();
+  syncedPair("top.txt", kBaseTime);
+  syncedPair("sub\\kept.txt", kBaseTime);
+  syncedPair("sub\\gone.txt", kBaseTime);
+  struct Case {
+    bool hostUnreadable;
+    std::string goneOn;         // where gone.txt was deleted by the user
+    SyncActionKind afterwards;  // what its deletion becomes once readable again
+    uint64_t edited;            // a new time for top.txt
+  } cases[] = {
+      {true, "drive", tovik::DeleteOnHost, kBaseTime + 60 * kSecond},
+      {false, "host", tovik::DeleteOnDrive, kBaseTime + 120 * kSecond},
+  };
+  std::vector<std::string> trace;
+  std::mutex traceLock;
+  pdkos::setDebugOutputHook([&](const char* text) {
+    std::lock_guard<std::mutex> lock(traceLock);
+    trace.emplace_back(text);
+  });
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.goneOn);
+    const std::string unreadable = (c.hostUnreadable ? tree_.host() : tree_.drive()) + "sub\\";
+    SyncTree::remove((c.hostUnreadable ? tree_.drive() : tree_.host()) + "sub\\gone.txt");
+    fs_.unreadable = {unreadable};
+    trace.clear();
+    SyncTree::write(host("top.txt"), "edited", c.edited);
+    EXPECT_EQ(prepare(), (std::map<std::string, SyncActionKind>{{"top.txt", tovik::CopyToDrive}}));
+    ASSERT_EQ(trace.size(), 1u);
+    EXPECT_EQ(trace[0].find("ERROR"), trace[0].find(") : ") + 4) << trace[0];
+    EXPECT_NE(trace[0].find(unreadable), std::string::npos) << trace[0];
+    run();
+    fs_.unreadable.clear();
+    EXPECT_EQ(prepare(), (std::map<std::string, SyncActionKind>{{"sub\\gone.txt", c.afterwards}}));
+    // Put back for the next case: the pair synchronised again.
+    ASSERT_TRUE(actions_[0]->SetKind(c.afterwards == tovik::DeleteOnHost ? tovik::CreateOnDrive
+                                                                         : tovik::CreateOnHost));
+    run();
+    EXPECT_TRUE(prepare().empty());
+  }
+  pdkos::setDebugOutputHook({});
+  EXPECT_TRUE(recorder_.failed.empty());
+}
+
+// Another program writes the destination between the scan and the run.
+TEST_F(SyncEngineTest, ACreateNeverOverwritesAFileThatAppearedAfterTheScan) {
+  link();
+  struct Case {
+    std::string name;
+    bool onHost;  // where the file to copy is
+    SyncActionKind proposed;
+  } cases[] = {{"to-drive.txt", true, tovik::CreateOnDrive},
+               {"to-host.txt", false, tovik::CreateOnHost}};
+  for (const Case& c : cases) {
+    SyncTree::write(c.onHost ? host(c.name) : drive(c.name), "source", kBaseTime);
+  }
+  const auto proposals = prepare();
+  for (const Case& c : cases) EXPECT_EQ(proposals.at(c.name), c.proposed) << c.name;
+  for (const Case& c : cases) {
+    SyncTree::write(c.onHost ? drive(c.name) : host(c.name), "theirs", kBaseTime + 9 * kSecond);
+  }
+  run();
+  std::sort(recorder_.failed.begin(), recorder_.failed.end());
+  EXPECT_EQ(recorder_.failed,
+            (std::vector<std::string>{host("to-drive.txt"), host("to-host.txt")}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(SyncTree::read(c.onHost ? drive(c.name) : host(c.name)), "theirs");
+    EXPECT_EQ(SyncTree::read(c.onHost ? host(c.name) : drive(c.name)), "source");
+  }
+  // Unrecorded pairs on both sides: the user picks a direction.
+  EXPECT_EQ(prepare(), (std::map<std::string, SyncActionKind>{{"to-drive.txt", tovik::Skip},
+                                                              {"to-host.txt", tovik::Skip}}));
+}
+
+// The database is written when the run ends and, on the way, at most about
+// once a second of run time, not after every action; a file that takes long to
+// write is written less often still.
+TEST_F(SyncEngineTest, TheDatabaseIsWrittenAtTheEndAndAboutOnceASecond) {
+  struct Case {
+    uint32_t msPerAction, msPerWrite;
+    int writes;
+  } cases[] = {{0, 0, 1}, {400, 0, 2}, {1000, 0, 5}, {1000, 200, 3}};
+  fs_.clock = &clock_;
+  link();
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.msPerAction) + " ms an action, " + std::to_string(c.msPerWrite) +
+                 " ms a write");
+    std::vector<std::string> names;
+    for (int i = 0; i < 5; ++i) names.push_back(std::to_string(round) + "-" + std::to_string(i));
+    ++round;
+    for (const std::string& name : names) SyncTree::write(host(name), "x", kBaseTime);
+    ASSERT_EQ(prepare().size(), names.size());
+    recorder_.msPerAction = c.msPerAction;
+    fs_.msPerWrite = c.msPerWrite;
+    const int before = fs_.writes;
+    run();
+    EXPECT_EQ(fs_.writes - before, c.writes);
+    // What the file holds now, with the engine still alive.
+    auto db = sync::Open(tree_.databaseFolder(), "TestDrive", true);
+    tovik::SyncFileRecord r;
+    for (const std::string& name : names) EXPECT_TRUE(db->GetEntry(host(name), r)) << name;
+  }
+}
+
+// Whatever action a run is cut off after, before or without its database being
+// written, the next scan proposes nothing that deletes or overwrites a file on
+// account of what the run did: an unrecorded pair is Skip, a stale record time
+// is Skip, a recorded pair gone on both sides is purged. The actions not done
+// are proposed again as they were.
+TEST(SyncCutRunTest, ARunCutAnywhereLeavesNothingDestructiveToPropose) {
+  pdkos::CTestClock clock;
+  pdkos::setClock(&clock);
+  for (const uint32_t msPerAction : {0u, 600u}) {
+    for (int cut = 0;; ++cut) {
+      SCOPED_TRACE("cut after action " + std::to_string(cut) + ", " + std::to_string(msPerAction) +
+                   " ms an action");
+      SyncTree tree;
+      synctest::FaultyFileSystem fs;
+      tovik::SyncParams params;
+      std::memset(&params, 0, sizeof(params));
+      std::strcpy(params.name, "Cut");
+      std::strcpy(params.databaseFolder, tree.databaseFolder().c_str());
+      params.driveLetters[0] = tree.driveLetter();
+      const auto scan = [&](CSyncEngine& engine) {
+        CSyncAction* const* actions = nullptr;
+        int count = 0;
+        engine.Prepare(actions, count);
+        std::vector<std::pair<std::string, SyncActionKind>> out;
+        for (int i = 0; i < count; ++i) {
+          out.emplace_back(actions[i]->GetHostPath().substr(tree.host().size()),
+                           actions[i]->GetKind());
+        }
+        return out;
+      };
+      const auto h = [&](const char* name) { return tree.host() + name; };
+      const auto d = [&](const char* name) { return tree.drive() + name; };
+      {
+        CSyncEngine engine(fs);
+        engine.SetParams(params);
+        engine.SetLink(tree.host(), tree.drive());
+        for (const char* name : {"to-drive", "to-host", "del-host", "del-drive", "both"}) {
+          SyncTree::write(h(name), name, kBaseTime);
+        }
+        scan(engine);
+        engine.Start(true);
+      }
+      SyncTree::write(h("new-host"), "n", kBaseTime);
+      SyncTree::write(d("new-drive"), "n", kBaseTime);
+      SyncTree::setTime(h("to-drive"), kBaseTime + 10 * kSecond);
+      SyncTree::setTime(d("to-host"), kBaseTime + 10 * kSecond);
+      SyncTree::remove(d("del-host"));
+      SyncTree::remove(h("del-drive"));
+      SyncTree::setTime(h("both"), kBaseTime + 10 * kSecond);
+      SyncTree::setTime(d("both"), kBaseTime + 20 * kSecond);
+
+      std::vector<std::pair<std::string, SyncActionKind>> planned;
+      {
+        Recorder recorder;
+        recorder.clock = &clock;
+        recorder.msPerAction = msPerAction;
+        recorder.stopAfter = cut;
+        CSyncEngine engine(fs);
+        engine.SetParams(params);
+        engine.SetObserver(&recorder);
+        planned = scan(engine);
+        // One action of every kind.
+        std::vector<int> kinds;
+        for (const auto& p : planned) kinds.push_back(int(p.second));
+        std::sort(kinds.begin(), kinds.end());
+        ASSERT_EQ(kinds, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+        // From the cut on, the database file stays as it was.
+        recorder.onStop = [&fs] { fs.dropWrites = true; };
+        if (cut == 0) {
+          fs.dropWrites = true;
+        } else {
+          engine.Start(true);
+        }
+      }
+      fs.dropWrites = false;
+      CSyncEngine engine(fs);
+      engine.SetParams(params);
+      std::map<std::string, SyncActionKind> next;
+      for (const auto& p : scan(engine)) next.emplace(p.first, p.second);
+      for (size_t i = 0; i < planned.size(); ++i) {
+        const std::string& name = planned[i].first;
+        const auto found = next.find(name);
+        if (int(i) < cut) {
+          EXPECT_TRUE(found == next.end() || found->second == tovik::Skip)
+              << name << " done, then proposed as " << int(found->second);
+        } else {
+          ASSERT_NE(found, next.end()) << name << " not done, and not proposed again";
+          EXPECT_EQ(found->second, planned[i].second) << name;
+        }
+      }
+      if (cut == int(planned.size())) break;
+    }
+  }
+  pdkos::setClock(nullptr);
 }
 
 }  // namespace

@@ -45,4 +45,8 @@ void SyncTree::makeFolder(const std::string& enginePath) {
   std::filesystem::create_directories(nativePath(enginePath));
 }
 
+void SyncTree::rename(const std::string& fromEnginePath, const std::string& toEnginePath) {
+  std::filesystem::rename(nativePath(fromEnginePath), nativePath(toEnginePath));
+}
+
 }  // namespace synctest

@@ -19,7 +19,9 @@ constexpr uint64_t kSecond = 10000000ull;
 
 class SyncTree {
  public:
-  SyncTree();
+  // A movable drive can come back under another letter (moveDrive); under Wine
+  // it lives on S:, which the test set-up maps to one folder with T:.
+  explicit SyncTree(bool movableDrive = false);
   ~SyncTree();
   SyncTree(const SyncTree&) = delete;
   SyncTree& operator=(const SyncTree&) = delete;
@@ -28,6 +30,9 @@ class SyncTree {
   const std::string& drive() const { return drive_; }  // ends with "\"
   const std::string& databaseFolder() const { return databaseFolder_; }
   char driveLetter() const { return drive_[0]; }
+  // The drive's volume is seen under another letter from now on; the old
+  // letter is gone or (natively) another, empty device. Gives the new drive().
+  const std::string& moveDrive();
 
   static std::filesystem::path nativePath(const std::string& enginePath);
   // Writes the file (making its folders) and gives it the last-write time.
@@ -38,6 +43,7 @@ class SyncTree {
   static bool exists(const std::string& enginePath);
   static void remove(const std::string& enginePath);
   static void makeFolder(const std::string& enginePath);
+  static void rename(const std::string& fromEnginePath, const std::string& toEnginePath);
 
  private:
   tovik_test::TempDir dir_;

@@ -1,4 +1,5 @@
-// Natively C: is the test's host side and E: its drive.
+// Natively C: is the test's host side and E: its drive; a moved drive is F:,
+// and E: then another device.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -9,7 +10,7 @@
 
 namespace synctest {
 
-SyncTree::SyncTree() {
+SyncTree::SyncTree(bool) {
   tovik::MapPosixDrive('C', (dir_.path() / "c").string());
   tovik::MapPosixDrive('E', (dir_.path() / "e").string());
   host_ = "C:\\host\\";
@@ -21,6 +22,15 @@ SyncTree::SyncTree() {
 SyncTree::~SyncTree() {
   tovik::MapPosixDrive('C', "");
   tovik::MapPosixDrive('E', "");
+  tovik::MapPosixDrive('F', "");
+}
+
+const std::string& SyncTree::moveDrive() {
+  tovik::MapPosixDrive('F', (dir_.path() / "e").string());
+  std::filesystem::create_directories(dir_.path() / "other" / "Work");
+  tovik::MapPosixDrive('E', (dir_.path() / "other").string());
+  drive_[0] = 'F';
+  return drive_;
 }
 
 std::filesystem::path SyncTree::nativePath(const std::string& enginePath) {

@@ -1,5 +1,6 @@
 // Under Wine the host side is the test's folder on C: and the drive side a
-// folder on Z:, Wine's drive for the Unix root.
+// folder on Z:, Wine's drive for the Unix root. A movable drive lives on S:;
+// the tests' set-up step links S: and T: to one folder of the build.
 #include <windows.h>
 
 #include <random>
@@ -10,10 +11,13 @@
 
 namespace synctest {
 
-SyncTree::SyncTree() {
+SyncTree::SyncTree(bool movableDrive) {
   std::random_device random;
-  driveRoot_ = "Z:\\tmp\\tovik-sync-" + std::to_string(random()) + "-" +
-               std::to_string(GetCurrentProcessId());
+  if (movableDrive && GetFileAttributesA("S:\\") == INVALID_FILE_ATTRIBUTES) {
+    throw std::runtime_error("no drive S: (made by the sync tests' set-up step)");
+  }
+  driveRoot_ = std::string(movableDrive ? "S:" : "Z:\\tmp") + "\\tovik-sync-" +
+               std::to_string(random()) + "-" + std::to_string(GetCurrentProcessId());
   const std::string root = dir_.path().string();
   host_ = root + "\\host\\";
   databaseFolder_ = root + "\\db\\";
@@ -24,6 +28,14 @@ SyncTree::SyncTree() {
 SyncTree::~SyncTree() {
   std::error_code ec;
   std::filesystem::remove_all(driveRoot_, ec);
+}
+
+const std::string& SyncTree::moveDrive() {
+  if (GetFileAttributesA("T:\\") == INVALID_FILE_ATTRIBUTES) {
+    throw std::runtime_error("no drive T: (made by the sync tests' set-up step)");
+  }
+  drive_[0] = 'T';
+  return drive_;
 }
 
 std::filesystem::path SyncTree::nativePath(const std::string& enginePath) { return enginePath; }
