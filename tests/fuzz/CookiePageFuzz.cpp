@@ -58,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
+#include "CorpusReplay.h"
+
 namespace {
 
 // A valid page of a few records, as the store writes them.
@@ -129,7 +131,8 @@ int main(int argc, char** argv) {
     mutate(page, random);
     LLVMFuzzerTestOneInput(page.data(), page.size());
   }
-  std::printf("cookie_page_fuzz: %lu pages parsed\n", iterations);
+  const size_t stored = replayCorpora(argc, argv, 2);
+  std::printf("cookie_page_fuzz: %lu pages parsed, %zu stored inputs\n", iterations, stored);
   return 0;
 }
 #endif

@@ -221,6 +221,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
+#include "CorpusReplay.h"
+
 namespace {
 
 void put(std::vector<uint8_t>& in, size_t at, const std::string& text) {
@@ -281,7 +283,8 @@ int main(int argc, char** argv) {
     const size_t size = random() % 8 == 0 ? random() % input.size() : input.size();
     LLVMFuzzerTestOneInput(input.data(), size);
   }
-  std::printf("recognition_fuzz: %ld inputs\n", runs);
+  const size_t stored = replayCorpora(argc, argv, 2);
+  std::printf("recognition_fuzz: %ld inputs, %zu stored inputs\n", runs, stored);
   return 0;
 }
 #endif

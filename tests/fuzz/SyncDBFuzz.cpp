@@ -136,6 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
+#include "CorpusReplay.h"
+
 namespace {
 
 std::vector<uint8_t> seedDatabase(std::mt19937& random) {
@@ -214,7 +216,8 @@ int main(int argc, char** argv) {
     if (random() % 4 != 0) mutate(image, random);
     LLVMFuzzerTestOneInput(image.data(), image.size());
   }
-  std::printf("sync_db_fuzz: %lu databases loaded\n", iterations);
+  const size_t stored = replayCorpora(argc, argv, 2);
+  std::printf("sync_db_fuzz: %lu databases loaded, %zu stored inputs\n", iterations, stored);
   return 0;
 }
 #endif

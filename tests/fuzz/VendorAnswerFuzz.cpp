@@ -1,0 +1,229 @@
+// Fuzz target of the privacy zone's reading of the vendor command's answers:
+// whatever a drive answers to the configuration record and the LUN mode, the
+// handlers of removable and fixed drives ask for no more than the record's
+// words, write nothing outside their buffers, and report sizes and states
+// that agree with a plain decoding of the answer, or an error. Built with
+// libFuzzer the entry point is driven by the fuzzer; built without it, main()
+// feeds a fixed pseudo-random corpus of mutated records.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "DepositHandler.h"
+#include "DeviceHandle.h"
+#include "FixDiskDepositHdl.h"
+#include "PDKErrors.h"
+#include "SilentConnection.h"
+
+namespace {
+
+void fail(const char* what) {
+  std::fprintf(stderr, "vendor_answer_fuzz: %s\n", what);
+  std::abort();
+}
+
+// Input layout: a byte of switches, the record's 28 bytes, the LUN mode's 4,
+// the capacity in kilobytes (4).
+constexpr size_t kSwitches = 0;
+constexpr size_t kRecordAt = 1;
+constexpr size_t kRecordBytes = 28;
+constexpr size_t kLunAt = kRecordAt + kRecordBytes;
+constexpr size_t kCapacityAt = kLunAt + 4;
+constexpr size_t kInputBytes = kCapacityAt + 4;
+
+constexpr uint8_t kFixed = 0x01;
+constexpr uint8_t kRecordFails = 0x02;
+constexpr uint8_t kLunFails = 0x04;
+
+uint32_t word(const std::vector<uint8_t>& in, size_t at) {
+  return uint32_t(in[at]) | uint32_t(in[at + 1]) << 8 | uint32_t(in[at + 2]) << 16 |
+         uint32_t(in[at + 3]) << 24;
+}
+
+// Answers the record and the LUN mode from the input, into exactly as many
+// bytes as the command asks for (ASan sees a buffer shorter than that).
+class AnswerConnection : public SilentConnection {
+ public:
+  explicit AnswerConnection(const std::vector<uint8_t>& input) : m_in(input) {}
+
+  int readCapacity(CDeviceHandle&, uint32_t* kilobytes) override {
+    *kilobytes = word(m_in, kCapacityAt);
+    return 0;
+  }
+  int vendorIn(CDeviceHandle&, uint16_t subCode, uint32_t paramLength, const uint8_t*,
+               uint32_t dataLength, uint8_t* data, uint32_t) override {
+    if (paramLength != 0) fail("parameters sent with a query");
+    const bool fixed = (m_in[kSwitches] & kFixed) != 0;
+    const uint16_t recordCode =
+        fixed ? CFixDiskDepositHdl::kSubCodeRecord : CDepositHandler::kSubCodeRecord;
+    size_t at = 0;
+    size_t available = 0;
+    if (subCode == recordCode) {
+      if (m_in[kSwitches] & kRecordFails) return kSilent;
+      if (dataLength != (fixed ? 28u : 20u)) fail("record read with the wrong length");
+      at = kRecordAt;
+      available = kRecordBytes;
+    } else if (fixed && subCode == CFixDiskDepositHdl::kSubCodeGetLunMode) {
+      if (m_in[kSwitches] & kLunFails) return kSilent;
+      if (dataLength != 4) fail("LUN mode read with the wrong length");
+      at = kLunAt;
+      available = 4;
+    } else {
+      fail("unexpected query");
+    }
+    std::memcpy(data, m_in.data() + at, dataLength < available ? dataLength : available);
+    return 0;
+  }
+
+ private:
+  const std::vector<uint8_t>& m_in;
+};
+
+void checkRemovable(CDepositHandler& h, CDeviceHandle& dev, const std::vector<uint8_t>& in) {
+  const uint32_t w[5] = {word(in, 1), word(in, 5), word(in, 9), word(in, 13), word(in, 17)};
+  int64_t publicBytes = -1, safeBytes = -1, dummyBytes = -1;
+  const int rc = h.getPartitionSizes(dev, publicBytes, safeBytes, dummyBytes);
+  if (in[kSwitches] & kRecordFails) {
+    if (rc == pdk::kOk) fail("failed record read reported as success");
+    return;
+  }
+  if (w[2] > w[1]) {
+    // A safe partition larger than the drive: a damaged answer.
+    if (rc == pdk::kOk) fail("impossible record reported as sizes");
+    return;
+  }
+  if (rc != pdk::kOk) fail("a sane record refused");
+  if (safeBytes != int64_t(w[2]) * 512 || dummyBytes != 0 ||
+      publicBytes + safeBytes != int64_t(w[1]) * 512)
+    fail("removable sizes disagree with the record");
+  bool inSafe = false, exists = false, flag = false;
+  if (h.isInSafePartition(dev, inSafe) != pdk::kOk || inSafe != (w[3] != 0))
+    fail("presented partition disagrees with the record");
+  if (h.safePartitionExist(dev, exists) != pdk::kOk || exists != (w[2] != 0))
+    fail("safe partition disagrees with the record");
+  if (h.depositFlag(dev, flag) != pdk::kOk || flag != (w[0] != 0))
+    fail("privacy flag disagrees with the record");
+  if (h.getLunMode(dev) != -1) fail("a removable drive has a LUN mode");
+}
+
+void checkFixed(CFixDiskDepositHdl& h, CDeviceHandle& dev, const std::vector<uint8_t>& in) {
+  uint32_t w[7];
+  for (int i = 0; i < 7; ++i) w[i] = word(in, kRecordAt + 4 * i);
+  const bool recordFails = (in[kSwitches] & kRecordFails) != 0;
+
+  // The plain reading: units of w1 * w2 sectors; w0 of them in all, w4 safe, w5 dummy.
+  const unsigned __int128 unit = (unsigned __int128)w[1] * w[2];
+  const unsigned __int128 total = w[0] * unit, safe = w[4] * unit, dummy = w[5] * unit;
+  const bool sane = total <= 0xFFFFFFFFu && safe + dummy <= total;
+
+  int64_t publicBytes = -1, safeBytes = -1, dummyBytes = -1;
+  const int rc = h.getPartitionSizes(dev, publicBytes, safeBytes, dummyBytes);
+  if (recordFails || !sane) {
+    if (rc == pdk::kOk) fail("failed or impossible record reported as sizes");
+  } else {
+    if (rc != pdk::kOk) fail("a sane record refused");
+    if (safeBytes != int64_t(safe * 512) || dummyBytes != int64_t(dummy * 512) ||
+        publicBytes != int64_t((total - safe - dummy) * 512))
+      fail("fixed-disk sizes disagree with the record");
+  }
+  bool inSafe = false, exists = false;
+  const int inRc = h.isInSafePartition(dev, inSafe);
+  const int existsRc = h.safePartitionExist(dev, exists);
+  if ((inRc == pdk::kOk) != (rc == pdk::kOk) || (existsRc == pdk::kOk) != (rc == pdk::kOk))
+    fail("queries of one record disagree on its validity");
+  if (rc == pdk::kOk && (inSafe != (w[6] != 0) || exists != (w[4] != 0)))
+    fail("fixed-disk states disagree with the record");
+
+  int64_t minSafe = -1, minDummy = -1;
+  if (h.minPartitionSize(dev, minSafe, minDummy) == pdk::kOk) {
+    if (rc != pdk::kOk) fail("limits from a record the sizes refused");
+    if (minSafe < 0 || minDummy < 0) fail("negative limits");
+  }
+  const int lun = h.getLunMode(dev);
+  if ((in[kSwitches] & kLunFails) ? lun != -1 : lun != int(word(in, kLunAt)))
+    fail("LUN mode disagrees with the answer");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static NullPort port;
+  pdk::setDevicePort(&port);
+  std::vector<uint8_t> input(kInputBytes, 0);
+  std::memcpy(input.data(), data, size < input.size() ? size : input.size());
+
+  AnswerConnection connection(input);
+  DeviceParams params = DeviceParams::forLetter('E');
+  CDeviceHandle dev(params);
+  if (input[kSwitches] & kFixed) {
+    params.removable = 0;
+    CFixDiskDepositHdl handler(connection, params);
+    checkFixed(handler, dev, input);
+  } else {
+    params.removable = 1;
+    CDepositHandler handler(connection, params);
+    checkRemovable(handler, dev, input);
+  }
+  return 0;
+}
+
+#ifndef TOVIK_LIBFUZZER
+#include "CorpusReplay.h"
+
+namespace {
+
+void putWord(std::vector<uint8_t>& in, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) in[at + i] = uint8_t(value >> (8 * i));
+}
+
+// Records as drives report them: removable sizes in sectors, fixed sizes in
+// units of a few thousand sectors.
+std::vector<uint8_t> seed(std::mt19937& random) {
+  std::vector<uint8_t> in(kInputBytes, 0);
+  in[kSwitches] = uint8_t(random() % 8);
+  if (in[kSwitches] & kFixed) {
+    const uint32_t units = 16 + random() % 240;
+    putWord(in, kRecordAt, units);
+    putWord(in, kRecordAt + 4, 64);
+    putWord(in, kRecordAt + 8, 1 + random() % 64);
+    putWord(in, kRecordAt + 16, random() % (units / 2));
+    putWord(in, kRecordAt + 20, random() % (units / 4));
+    putWord(in, kRecordAt + 24, random() % 2);
+    putWord(in, kLunAt, random() % 3);
+  } else {
+    const uint32_t sectors = 4096 + random() % 1000000;
+    putWord(in, kRecordAt, random() % 2);
+    putWord(in, kRecordAt + 4, sectors);
+    putWord(in, kRecordAt + 8, random() % sectors);
+    putWord(in, kRecordAt + 12, random() % 2);
+  }
+  putWord(in, kCapacityAt, 2048 + random() % 4000000);
+  return in;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const unsigned long iterations = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20000;
+  std::mt19937 random(20261210);
+  for (unsigned long i = 0; i < iterations; ++i) {
+    std::vector<uint8_t> in = seed(random);
+    const int edits = int(random() % 4);
+    for (int e = 0; e < edits; ++e) {
+      // Whole words of the record, and single bytes anywhere.
+      if (random() % 2) {
+        putWord(in, kRecordAt + 4 * (random() % 7), uint32_t(random()));
+      } else {
+        in[random() % in.size()] = uint8_t(random());
+      }
+    }
+    LLVMFuzzerTestOneInput(in.data(), random() % 16 == 0 ? random() % in.size() : in.size());
+  }
+  const size_t stored = replayCorpora(argc, argv, 2);
+  std::printf("vendor_answer_fuzz: %lu records, %zu stored inputs\n", iterations, stored);
+  return 0;
+}
+#endif
