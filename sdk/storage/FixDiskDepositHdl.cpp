@@ -65,7 +65,7 @@ int CFixDiskDepositHdl::readDepositConfig(CDeviceHandle& dev, DepositRecord& rec
   // is a damaged answer: its byte sizes would overflow or go negative.
   const uint32_t* w = record.words;
   const uint64_t unitSectors = static_cast<uint64_t>(w[1]) * w[2];
-  if (w[0] != 0 && unitSectors > 0xFFFFFFFFu / w[0]) return pdk::kDeviceInternalError;
+  if (unitSectors > 0xFFFFFFFFu / (w[0] != 0 ? w[0] : 1)) return pdk::kDeviceInternalError;
   if (unitSectors != 0 && static_cast<uint64_t>(w[4]) + w[5] > w[0])
     return pdk::kDeviceInternalError;
   return pdk::kOk;

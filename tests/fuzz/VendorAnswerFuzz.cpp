@@ -1,8 +1,9 @@
-// Fuzz target of the privacy zone's reading of the vendor command's answers:
-// whatever a drive answers to the configuration record and the LUN mode, the
-// handlers of removable and fixed drives ask for no more than the record's
-// words, write nothing outside their buffers, and report sizes and states
-// that agree with a plain decoding of the answer, or an error. Built with
+// Fuzz target of the reading of the vendor command's answers: whatever a drive
+// answers to the privacy-zone record, the LUN mode, the configuration block
+// and the serial query, the handlers of removable and fixed drives and the
+// device object ask for no more than the answer's length, write nothing
+// outside their buffers, and report sizes, capacities, states and serials that
+// agree with a plain decoding of the answer, or an error. Built with
 // libFuzzer the entry point is driven by the fuzzer; built without it, main()
 // feeds a fixed pseudo-random corpus of mutated records.
 #include <cstdint>
@@ -10,12 +11,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "DebugOutput.h"
 #include "DepositHandler.h"
 #include "DeviceHandle.h"
 #include "FixDiskDepositHdl.h"
 #include "PDKErrors.h"
+#include "PDKImpl.h"
 #include "SilentConnection.h"
 
 namespace {
@@ -26,17 +30,25 @@ void fail(const char* what) {
 }
 
 // Input layout: a byte of switches, the record's 28 bytes, the LUN mode's 4,
-// the capacity in kilobytes (4).
+// the capacity in kilobytes (4), the configuration block (16), the serial
+// answer (40).
 constexpr size_t kSwitches = 0;
 constexpr size_t kRecordAt = 1;
 constexpr size_t kRecordBytes = 28;
 constexpr size_t kLunAt = kRecordAt + kRecordBytes;
 constexpr size_t kCapacityAt = kLunAt + 4;
-constexpr size_t kInputBytes = kCapacityAt + 4;
+constexpr size_t kConfigAt = kCapacityAt + 4;
+constexpr size_t kSerialAt = kConfigAt + CPDKImpl::kConfigBlockLength;
+constexpr size_t kSerialBytes = 40;
+constexpr size_t kSerialTextOffset = 6;
+constexpr size_t kInputBytes = kSerialAt + kSerialBytes;
 
 constexpr uint8_t kFixed = 0x01;
 constexpr uint8_t kRecordFails = 0x02;
 constexpr uint8_t kLunFails = 0x04;
+constexpr uint8_t kConfigFails = 0x08;
+constexpr uint8_t kOldFirmware = 0x10;  // no configuration block before revision 3
+constexpr uint8_t kSerialFails = 0x20;
 
 uint32_t word(const std::vector<uint8_t>& in, size_t at) {
   return uint32_t(in[at]) | uint32_t(in[at + 1]) << 8 | uint32_t(in[at + 2]) << 16 |
@@ -66,6 +78,18 @@ class AnswerConnection : public SilentConnection {
       if (dataLength != (fixed ? 28u : 20u)) fail("record read with the wrong length");
       at = kRecordAt;
       available = kRecordBytes;
+    } else if (subCode == CPDKImpl::kSubCodeSerial) {
+      if (m_in[kSwitches] & kSerialFails) return kSilent;
+      if (dataLength != kSerialBytes) fail("serial read with the wrong length");
+      at = kSerialAt;
+      available = kSerialBytes;
+    } else if (subCode == CPDKImpl::kSubCodeConfigRead) {
+      if (m_in[kSwitches] & kOldFirmware) fail("configuration block asked of old firmware");
+      if (m_in[kSwitches] & kConfigFails) return kSilent;
+      if (dataLength != CPDKImpl::kConfigBlockLength)
+        fail("configuration read with the wrong length");
+      at = kConfigAt;
+      available = CPDKImpl::kConfigBlockLength;
     } else if (fixed && subCode == CFixDiskDepositHdl::kSubCodeGetLunMode) {
       if (m_in[kSwitches] & kLunFails) return kSilent;
       if (dataLength != 4) fail("LUN mode read with the wrong length");
@@ -117,7 +141,7 @@ void checkFixed(CFixDiskDepositHdl& h, CDeviceHandle& dev, const std::vector<uin
   // The plain reading: units of w1 * w2 sectors; w0 of them in all, w4 safe, w5 dummy.
   const unsigned __int128 unit = (unsigned __int128)w[1] * w[2];
   const unsigned __int128 total = w[0] * unit, safe = w[4] * unit, dummy = w[5] * unit;
-  const bool sane = total <= 0xFFFFFFFFu && safe + dummy <= total;
+  const bool sane = unit <= 0xFFFFFFFFu && total <= 0xFFFFFFFFu && safe + dummy <= total;
 
   int64_t publicBytes = -1, safeBytes = -1, dummyBytes = -1;
   const int rc = h.getPartitionSizes(dev, publicBytes, safeBytes, dummyBytes);
@@ -147,11 +171,62 @@ void checkFixed(CFixDiskDepositHdl& h, CDeviceHandle& dev, const std::vector<uin
     fail("LUN mode disagrees with the answer");
 }
 
+// The device object's capacity, serial and write protection.
+void checkDeviceObject(AnswerConnection& connection, DeviceParams params,
+                       const std::vector<uint8_t>& in) {
+  pdk::setText(params.revision, (in[kSwitches] & kOldFirmware) ? "2.70" : "3.10");
+  CPDKImpl device(&connection);
+  device.setParams(params);
+
+  // Capacity: sectors of a removable record, or units of a fixed one.
+  const unsigned __int128 capacity =
+      params.removable != 0 ? (unsigned __int128)word(in, kRecordAt + 4) * 512
+                            : (unsigned __int128)word(in, kRecordAt) * word(in, kRecordAt + 4) *
+                                  word(in, kRecordAt + 8) * 512;
+  int32_t bytes = -1;
+  const int capacityRc = device.getCapacity(bytes);
+  if (in[kSwitches] & kRecordFails) {
+    if (capacityRc == pdk::kOk) fail("failed record read reported as a capacity");
+  } else if (capacity > INT32_MAX) {
+    if (capacityRc == pdk::kOk) fail("a capacity beyond 2 GB reported");
+  } else if (capacityRc == pdk::kOk ? bytes != int32_t(capacity) : capacity != 0) {
+    // A record with a factor of 0 may be refused: its other factors can pass 2 GB.
+    fail("capacity disagrees with the record");
+  }
+
+  // Serial: the answer's text from its offset to its first NUL, as far as
+  // the field holds it.
+  char serial[64];
+  uint32_t length = sizeof serial;
+  const int serialRc = device.getSerial(serial, length);
+  if (in[kSwitches] & kSerialFails) {
+    if (serialRc == pdk::kOk) fail("failed serial read reported as success");
+  } else {
+    std::string expected;
+    for (size_t i = kSerialAt + kSerialTextOffset; i < kSerialAt + kSerialBytes && in[i] != 0; ++i)
+      expected += char(in[i]);
+    expected = expected.substr(0, sizeof(DeviceParams().serial) - 1);
+    if (serialRc != pdk::kOk || expected != serial) fail("serial disagrees with the answer");
+  }
+
+  int writeProtected = -1;
+  const int rc = device.isWriteProtected(writeProtected);
+  if (in[kSwitches] & kOldFirmware) {
+    if (rc != pdk::kNotSupported) fail("write protection of old firmware");
+  } else if (in[kSwitches] & kConfigFails) {
+    if (rc == pdk::kOk) fail("failed configuration read reported as success");
+  } else if (rc != pdk::kOk || writeProtected != ((in[kConfigAt + 8] & 0x02) ? 1 : 0)) {
+    fail("write protection disagrees with the configuration block");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static NullPort port;
   pdk::setDevicePort(&port);
+  // The trace lines of refused answers would cost more than the parsing.
+  pdkos::setDebugOutputHook([](const char*) {});
   std::vector<uint8_t> input(kInputBytes, 0);
   std::memcpy(input.data(), data, size < input.size() ? size : input.size());
 
@@ -167,6 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CDepositHandler handler(connection, params);
     checkRemovable(handler, dev, input);
   }
+  checkDeviceObject(connection, params, input);
   return 0;
 }
 
@@ -183,7 +259,7 @@ void putWord(std::vector<uint8_t>& in, size_t at, uint32_t value) {
 // units of a few thousand sectors.
 std::vector<uint8_t> seed(std::mt19937& random) {
   std::vector<uint8_t> in(kInputBytes, 0);
-  in[kSwitches] = uint8_t(random() % 8);
+  in[kSwitches] = uint8_t(random() % 32);
   if (in[kSwitches] & kFixed) {
     const uint32_t units = 16 + random() % 240;
     putWord(in, kRecordAt, units);
@@ -201,6 +277,9 @@ std::vector<uint8_t> seed(std::mt19937& random) {
     putWord(in, kRecordAt + 12, random() % 2);
   }
   putWord(in, kCapacityAt, 2048 + random() % 4000000);
+  in[kConfigAt + 8] = uint8_t(random() % 4);
+  const char* serial = "0F3B27000042";
+  std::memcpy(in.data() + kSerialAt + kSerialTextOffset, serial, std::strlen(serial));
   return in;
 }
 
