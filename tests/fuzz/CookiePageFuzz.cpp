@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
-#include "CorpusReplay.h"
+#include "FuzzDriver.h"
 
 namespace {
 
@@ -122,17 +122,17 @@ void mutate(std::vector<uint8_t>& page, std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const unsigned long iterations = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100000;
+  FuzzDriver driver(argc, argv, 100000);
   std::mt19937 random(20240607);
   std::vector<uint8_t> seed;
-  for (unsigned long i = 0; i < iterations; ++i) {
+  for (unsigned long i = 0; i < driver.runs(); ++i) {
     if (i % 64 == 0) seed = seedPage(random);
     std::vector<uint8_t> page = seed;
     mutate(page, random);
-    LLVMFuzzerTestOneInput(page.data(), page.size());
+    driver.feed(page.data(), page.size());
   }
-  const size_t stored = replayCorpora(argc, argv, 2);
-  std::printf("cookie_page_fuzz: %lu pages parsed, %zu stored inputs\n", iterations, stored);
+  const size_t stored = driver.replay();
+  std::printf("cookie_page_fuzz: %lu pages parsed, %zu stored inputs\n", driver.runs(), stored);
   return 0;
 }
 #endif

@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
-#include "CorpusReplay.h"
+#include "FuzzDriver.h"
 
 namespace {
 
@@ -121,10 +121,10 @@ std::string seedBody(std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const unsigned long iterations = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 300;
+  FuzzDriver driver(argc, argv, 300);
   std::mt19937 random(20261210);
   const char picks[] = {'0', '1', '9', 'a', 'f', 'g', '=', '\n', '\r', ' ', '-', 'x'};
-  for (unsigned long i = 0; i < iterations; ++i) {
+  for (unsigned long i = 0; i < driver.runs(); ++i) {
     std::string body = seedBody(random);
     const int edits = int(random() % 4);
     for (int e = 0; e < edits; ++e) {
@@ -140,11 +140,11 @@ int main(int argc, char** argv) {
           body.insert(at, 1, picks[random() % sizeof picks]);
       }
     }
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(body.data()), body.size());
+    driver.feed(reinterpret_cast<const uint8_t*>(body.data()), body.size());
   }
-  const size_t stored = replayCorpora(argc, argv, 2);
+  const size_t stored = driver.replay();
   for (const char* name : {"in", "first", "second"}) std::remove(scratch(name).c_str());
-  std::printf("drive_state_fuzz: %lu state files, %zu stored inputs\n", iterations, stored);
+  std::printf("drive_state_fuzz: %lu state files, %zu stored inputs\n", driver.runs(), stored);
   return 0;
 }
 #endif

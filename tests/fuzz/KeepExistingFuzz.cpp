@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
-#include "CorpusReplay.h"
+#include "FuzzDriver.h"
 
 namespace {
 
@@ -157,9 +157,9 @@ std::vector<uint8_t> seed(std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long runs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 2000;
+  FuzzDriver driver(argc, argv, 2000);
   std::mt19937 random(20261210);
-  for (long i = 0; i < runs; ++i) {
+  for (unsigned long i = 0; i < driver.runs(); ++i) {
     std::vector<uint8_t> input = seed(random);
     // Mutations where the parser looks, and elsewhere.
     const size_t hot[] = {0x15, 0x18, 0x19, 0x1A, 0x1B, 0x26, 0x1BE, 0x1C3, 0x1C4, 1024, 1025};
@@ -169,11 +169,11 @@ int main(int argc, char** argv) {
           random() % 3 ? hot[random() % (sizeof hot / sizeof hot[0])] : random() % input.size();
       input[at] = static_cast<uint8_t>(random());
     }
-    LLVMFuzzerTestOneInput(input.data(), input.size());
+    driver.feed(input.data(), input.size());
   }
-  const size_t stored = replayCorpora(argc, argv, 2);
+  const size_t stored = driver.replay();
   pdk::setDevicePort(nullptr);
-  std::printf("keep_existing_fuzz: %ld inputs, %zu stored inputs\n", runs, stored);
+  std::printf("keep_existing_fuzz: %lu inputs, %zu stored inputs\n", driver.runs(), stored);
   return 0;
 }
 #endif

@@ -247,7 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
-#include "CorpusReplay.h"
+#include "FuzzDriver.h"
 
 namespace {
 
@@ -286,9 +286,9 @@ std::vector<uint8_t> seed(std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const unsigned long iterations = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20000;
+  FuzzDriver driver(argc, argv, 20000);
   std::mt19937 random(20261210);
-  for (unsigned long i = 0; i < iterations; ++i) {
+  for (unsigned long i = 0; i < driver.runs(); ++i) {
     std::vector<uint8_t> in = seed(random);
     const int edits = int(random() % 4);
     for (int e = 0; e < edits; ++e) {
@@ -299,10 +299,10 @@ int main(int argc, char** argv) {
         in[random() % in.size()] = uint8_t(random());
       }
     }
-    LLVMFuzzerTestOneInput(in.data(), random() % 16 == 0 ? random() % in.size() : in.size());
+    driver.feed(in.data(), random() % 16 == 0 ? random() % in.size() : in.size());
   }
-  const size_t stored = replayCorpora(argc, argv, 2);
-  std::printf("vendor_answer_fuzz: %lu records, %zu stored inputs\n", iterations, stored);
+  const size_t stored = driver.replay();
+  std::printf("vendor_answer_fuzz: %lu records, %zu stored inputs\n", driver.runs(), stored);
   return 0;
 }
 #endif
