@@ -57,7 +57,10 @@ int CDepositHandler::readWords(CDeviceHandle& dev, uint16_t subCode, int count,
 }
 
 int CDepositHandler::readDepositConfig(CDeviceHandle& dev, DepositRecord& record) {
-  return readWords(dev, kSubCodeRecord, kRecordWords, record);
+  const int rc = readWords(dev, kSubCodeRecord, kRecordWords, record);
+  // A safe partition larger than the drive is a damaged answer, not a size.
+  if (rc == pdk::kOk && record.words[2] > record.words[1]) return pdk::kDeviceInternalError;
+  return rc;
 }
 
 int CDepositHandler::getPartitionSizes(CDeviceHandle& dev, int64_t& publicBytes,

@@ -40,7 +40,16 @@ int64_t CFixDiskDepositHdl::unitBytes(const DepositRecord& record) {
 }
 
 int CFixDiskDepositHdl::readDepositConfig(CDeviceHandle& dev, DepositRecord& record) {
-  return readWords(dev, kSubCodeRecord, kRecordWords, record);
+  const int rc = readWords(dev, kSubCodeRecord, kRecordWords, record);
+  if (rc != pdk::kOk) return rc;
+  // A drive beyond 32-bit sector numbers, or partitions larger than the drive,
+  // is a damaged answer: its byte sizes would overflow or go negative.
+  const uint32_t* w = record.words;
+  const uint64_t unitSectors = static_cast<uint64_t>(w[1]) * w[2];
+  if (unitSectors > 0xFFFFFFFFu / (w[0] != 0 ? w[0] : 1)) return pdk::kDeviceInternalError;
+  if (unitSectors != 0 && static_cast<uint64_t>(w[4]) + w[5] > w[0])
+    return pdk::kDeviceInternalError;
+  return pdk::kOk;
 }
 
 int CFixDiskDepositHdl::getPartitionSizes(CDeviceHandle& dev, int64_t& publicBytes,

@@ -58,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
+#include "FuzzDriver.h"
+
 namespace {
 
 // A valid page of a few records, as the store writes them.
@@ -120,16 +122,17 @@ void mutate(std::vector<uint8_t>& page, std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const unsigned long iterations = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100000;
+  FuzzDriver driver(argc, argv, 100000);
   std::mt19937 random(20240607);
   std::vector<uint8_t> seed;
-  for (unsigned long i = 0; i < iterations; ++i) {
+  for (unsigned long i = 0; i < driver.runs(); ++i) {
     if (i % 64 == 0) seed = seedPage(random);
     std::vector<uint8_t> page = seed;
     mutate(page, random);
-    LLVMFuzzerTestOneInput(page.data(), page.size());
+    driver.feed(page.data(), page.size());
   }
-  std::printf("cookie_page_fuzz: %lu pages parsed\n", iterations);
+  const size_t stored = driver.replay();
+  std::printf("cookie_page_fuzz: %lu pages parsed, %zu stored inputs\n", driver.runs(), stored);
   return 0;
 }
 #endif

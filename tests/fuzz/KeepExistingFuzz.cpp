@@ -12,12 +12,11 @@
 #include <vector>
 
 #include "BootImages.h"
-#include "Connection.h"
 #include "DeviceHandle.h"
-#include "DevicePort.h"
 #include "FatFormatter.h"
 #include "FormatTemplate.h"
 #include "PDKErrors.h"
+#include "SilentConnection.h"
 
 namespace {
 
@@ -26,24 +25,11 @@ void fail(const char* what) {
   std::abort();
 }
 
-// Any path opens; no control code is ever sent (the connection below answers).
-class NullPort : public pdk::IDevicePort {
- public:
-  pdk::PDKHandle open(const char*, uint32_t*) override {
-    return reinterpret_cast<pdk::PDKHandle>(1);
-  }
-  void close(pdk::PDKHandle) override {}
-  bool control(pdk::PDKHandle, uint32_t, void*, uint32_t, void*, uint32_t, uint32_t*) override {
-    return false;
-  }
-};
-
 // A drive in memory: sparse sectors, the fuzz bytes in the first two read.
-class MemoryConnection : public IConnection {
+class MemoryConnection : public SilentConnection {
  public:
   MemoryConnection(uint32_t kilobytes, std::map<uint32_t, std::vector<uint8_t>> sectors)
       : m_kilobytes(kilobytes), m_sectors(std::move(sectors)) {}
-  int probeAccess() override { return 0; }
   int readCapacity(CDeviceHandle&, uint32_t* kb) override {
     *kb = m_kilobytes;
     return 0;
@@ -66,33 +52,6 @@ class MemoryConnection : public IConnection {
     }
     return 0;
   }
-  int vendorOutFramed(CDeviceHandle&, uint16_t, uint32_t, const uint8_t*, uint32_t, uint8_t*,
-                      uint32_t, int) override {
-    return 4;
-  }
-  int vendorOut(CDeviceHandle&, uint16_t, uint32_t, const uint8_t*, uint32_t, const uint8_t*,
-                uint32_t) override {
-    return 4;
-  }
-  int vendorInFramed(CDeviceHandle&, uint16_t, uint32_t, const uint8_t*, uint32_t, uint8_t*,
-                     uint32_t, int) override {
-    return 4;
-  }
-  int vendorIn(CDeviceHandle&, uint16_t, uint32_t, const uint8_t*, uint32_t, uint8_t*,
-               uint32_t) override {
-    return 4;
-  }
-  bool buildVolumePath(char, char* path, size_t size) override {
-    std::snprintf(path, size, "mem");
-    return true;
-  }
-  int _inquiry(CDeviceHandle&, uint8_t*, uint32_t*) override { return 4; }
-  int _reportIdentifier(CDeviceHandle&, uint8_t*) override { return 4; }
-  // The formatter never identifies drives; a memory drive answers like a silent one.
-  int inquireAndRecognize(DeviceParams&, bool) override { return 4; }
-  int reportIdentifier(DeviceParams&) override { return 4; }
-  bool isInstanceRegistered(const char*) override { return false; }
-  bool eject(const DeviceParams&) override { return false; }
 
   const std::vector<uint8_t>* sector(uint32_t lba) const {
     auto it = m_sectors.find(lba);
@@ -122,6 +81,8 @@ uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8
 // Input: 1,024 bytes (sector 0, then the sector read as the old boot sector),
 // then two bytes choosing the drive size (100 KB to 64 MB).
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static NullPort port;
+  pdk::setDevicePort(&port);
   std::vector<uint8_t> bytes(1026, 0);
   std::memcpy(bytes.data(), data, size < bytes.size() ? size : bytes.size());
   std::vector<uint8_t> zero(bytes.begin(), bytes.begin() + 512);
@@ -170,6 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
+#include "FuzzDriver.h"
+
 namespace {
 
 // Valid layouts the formatter itself writes, and a bare boot sector.
@@ -194,11 +157,9 @@ std::vector<uint8_t> seed(std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  NullPort port;
-  pdk::setDevicePort(&port);
-  const long runs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 2000;
+  FuzzDriver driver(argc, argv, 2000);
   std::mt19937 random(20261210);
-  for (long i = 0; i < runs; ++i) {
+  for (unsigned long i = 0; i < driver.runs(); ++i) {
     std::vector<uint8_t> input = seed(random);
     // Mutations where the parser looks, and elsewhere.
     const size_t hot[] = {0x15, 0x18, 0x19, 0x1A, 0x1B, 0x26, 0x1BE, 0x1C3, 0x1C4, 1024, 1025};
@@ -208,10 +169,11 @@ int main(int argc, char** argv) {
           random() % 3 ? hot[random() % (sizeof hot / sizeof hot[0])] : random() % input.size();
       input[at] = static_cast<uint8_t>(random());
     }
-    LLVMFuzzerTestOneInput(input.data(), input.size());
+    driver.feed(input.data(), input.size());
   }
+  const size_t stored = driver.replay();
   pdk::setDevicePort(nullptr);
-  std::printf("keep_existing_fuzz: %ld inputs\n", runs);
+  std::printf("keep_existing_fuzz: %lu inputs, %zu stored inputs\n", driver.runs(), stored);
   return 0;
 }
 #endif

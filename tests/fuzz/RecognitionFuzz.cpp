@@ -221,6 +221,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
+#include "FuzzDriver.h"
+
 namespace {
 
 void put(std::vector<uint8_t>& in, size_t at, const std::string& text) {
@@ -249,9 +251,9 @@ std::vector<uint8_t> seed(std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long runs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 20000;
+  FuzzDriver driver(argc, argv, 20000);
   std::mt19937 random(20260315);
-  for (long i = 0; i < runs; ++i) {
+  for (unsigned long i = 0; i < driver.runs(); ++i) {
     std::vector<uint8_t> input = seed(random);
     // Mutations where the parsers look (switches, product, revision, the ends
     // of the serial and identifier texts), and anywhere.
@@ -279,9 +281,10 @@ int main(int argc, char** argv) {
     }
     // Inputs of every length, too: the parsers see the exact size.
     const size_t size = random() % 8 == 0 ? random() % input.size() : input.size();
-    LLVMFuzzerTestOneInput(input.data(), size);
+    driver.feed(input.data(), size);
   }
-  std::printf("recognition_fuzz: %ld inputs\n", runs);
+  const size_t stored = driver.replay();
+  std::printf("recognition_fuzz: %lu inputs, %zu stored inputs\n", driver.runs(), stored);
   return 0;
 }
 #endif

@@ -136,6 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifndef TOVIK_LIBFUZZER
+#include "FuzzDriver.h"
+
 namespace {
 
 std::vector<uint8_t> seedDatabase(std::mt19937& random) {
@@ -207,14 +209,15 @@ void mutate(std::vector<uint8_t>& image, std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const unsigned long iterations = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 3000;
+  FuzzDriver driver(argc, argv, 3000);
   std::mt19937 random(20261210);
-  for (unsigned long i = 0; i < iterations; ++i) {
+  for (unsigned long i = 0; i < driver.runs(); ++i) {
     std::vector<uint8_t> image = seedDatabase(random);
     if (random() % 4 != 0) mutate(image, random);
-    LLVMFuzzerTestOneInput(image.data(), image.size());
+    driver.feed(image.data(), image.size());
   }
-  std::printf("sync_db_fuzz: %lu databases loaded\n", iterations);
+  const size_t stored = driver.replay();
+  std::printf("sync_db_fuzz: %lu databases loaded, %zu stored inputs\n", driver.runs(), stored);
   return 0;
 }
 #endif
