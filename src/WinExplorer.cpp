@@ -60,23 +60,29 @@ class CComPtr {
   T* p_ = nullptr;
 };
 
+// A shell link object with its file interface, and the file's name as the
+// interface takes it; false when any of them cannot be had.
+bool OpenShellLink(const std::string& file, CComPtr<IShellLinkA>& link,
+                   CComPtr<IPersistFile>& persist, wchar_t (&wide)[MAX_PATH]) {
+  return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                    reinterpret_cast<void**>(link.Out()))) &&
+         SUCCEEDED(
+             link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out()))) &&
+         MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH) != 0;
+}
+
 bool WriteShellLink(const std::string& file, const std::string& target,
                     const std::string& description, const std::string& arguments, int iconIndex) {
   CComScope com;
   CComPtr<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(link.Out()))))
-    return false;
+  CComPtr<IPersistFile> persist;
+  wchar_t wide[MAX_PATH];
+  if (!OpenShellLink(file, link, persist, wide)) return false;
   if (FAILED(link->SetPath(target.c_str())) || FAILED(link->SetDescription(description.c_str())) ||
       FAILED(link->SetWorkingDirectory(FolderOf(target).c_str())) ||
       FAILED(link->SetArguments(arguments.c_str())) ||
       FAILED(link->SetIconLocation(target.c_str(), iconIndex)))
     return false;
-  CComPtr<IPersistFile> persist;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out()))))
-    return false;
-  wchar_t wide[MAX_PATH];
-  if (MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH) == 0) return false;
   return SUCCEEDED(persist->Save(wide, TRUE));
 }
 
@@ -362,15 +368,10 @@ bool CWinExplorer::ResolveShortcut(const std::string& path, ShortcutInfo& info) 
   const std::string file = path.find(".lnk") == std::string::npos ? path + ".lnk" : path;
   CComScope com;
   CComPtr<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(link.Out()))))
-    return false;
   CComPtr<IPersistFile> persist;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out()))))
-    return false;
   wchar_t wide[MAX_PATH];
-  if (MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH) == 0) return false;
-  if (FAILED(persist->Load(wide, STGM_READ))) return false;
+  if (!OpenShellLink(file, link, persist, wide) || FAILED(persist->Load(wide, STGM_READ)))
+    return false;
   // Each text as the link's own buffers have always been: 520 bytes.
   char text[520] = "";
   info = ShortcutInfo();

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "DriveTestSupport.h"
-#include "WinExplorer.h"
 
 namespace {
 
@@ -30,11 +29,14 @@ TEST_F(DiskMonitorTest, AChangeThreeFoldersDeepIsNoticed) {
   CDiskMonitor monitor;
   ASSERT_TRUE(monitor.StartDirectoryMonitor("R:\\", window.hwnd()));
   EXPECT_TRUE(monitor.IsRunning());
-  // Wine watches only the sub-folders made while the watch runs, so the
-  // folders come after the start; their own notices are let go first.
-  ASSERT_TRUE(CWinExplorer::CreateFolderWithParents("R:\\one\\two\\three"));
-  ASSERT_TRUE(window.waitFor(1));
-  window.clear();
+  // Wine watches only the sub-folders made while the watch runs, and only
+  // once it has seen them made: the folders come one by one after the start,
+  // each noticed (and that notice let go) before the next.
+  for (const char* folder : {"R:\\one", "R:\\one\\two", "R:\\one\\two\\three"}) {
+    ASSERT_TRUE(CreateDirectoryA(folder, nullptr));
+    ASSERT_TRUE(window.waitFor(1)) << folder;
+    window.clear();
+  }
   ASSERT_TRUE(WriteText("R:\\one\\two\\three\\deep.txt", "changed"));
   ASSERT_TRUE(window.waitFor(1));
   EXPECT_EQ(window.messages()[0].message, WM_DIRECTORY_CHANGED);

@@ -226,16 +226,30 @@ class DriveTest : public ::testing::Test {
     bus.plugIn(&drive, letters);
   }
   // Plugs the drive in and waits for the manager's insertion message; the id.
+  // A removal the SDK still tells of an earlier test's drive is let pass.
   int PlugInserted(emu::CEmulatedDrive& drive, const std::vector<char>& letters = {kLetter}) {
     window.clear();
     Plug(drive, letters);
-    if (!window.waitFor(1) || window.messages()[0].message != WM_PLUNDA_INSERT) {
-      ADD_FAILURE() << "no insertion message";
+    const auto inserted = [&] {
+      for (const Posted& p : window.messages())
+        if (p.message == WM_PLUNDA_INSERT) return true;
+      return false;
+    };
+    if (!PumpUntil(inserted)) {
+      ADD_FAILURE() << "no insertion message; heard "
+                    << ::testing::PrintToString(window.messages());
       return -1;
     }
-    const int id = static_cast<int>(window.messages()[0].lParam);
+    int id = -1;
+    for (const Posted& p : window.messages())
+      if (p.message == WM_PLUNDA_INSERT) id = static_cast<int>(p.lParam);
     window.clear();
     return id;
+  }
+  // Takes the drive off the bus and out of the system's records of drives.
+  void Forget(emu::CEmulatedDrive& drive) {
+    bus.unplug(&drive);
+    unregisterDrives(port);
   }
   // Pulls the drive out and waits for the manager's removal message.
   void Unplug(emu::CEmulatedDrive& drive) {

@@ -66,6 +66,8 @@ TEST_F(PDKManagerTest, InsertionSecondVolumeAndRemovalArePostedWithLetterAndId) 
 }
 
 TEST_F(PDKManagerTest, ModelsTheSdkDidNotTakeInAreDecidedByTheModelTable) {
+  if (GetOSKind() == pdk::kOSWin98SE)
+    GTEST_SKIP() << "the SDK of 98 SE takes these drives in without asking its listeners";
   const struct {
     const char* vendor;
     const char* product;
@@ -86,7 +88,10 @@ TEST_F(PDKManagerTest, ModelsTheSdkDidNotTakeInAreDecidedByTheModelTable) {
     emu::DriveConfig config = drivetest::DriveConfig(("0F3B2721000" + std::to_string(++n)).c_str());
     config.vendor = c.vendor;
     config.product = c.product;
-    config.identifierText = "Acme Other 5";  // names no maker: the SDK asks its listeners
+    // Neither the product nor the identifier names the maker, and the
+    // revision is too old to be identified otherwise: the SDK asks.
+    config.identifierText = "Acme Other 5";
+    config.revision = "2.40";
     emu::CEmulatedDrive& drive = MakeDrive(config);
     window.clear();
     Plug(drive, {kLetter});
@@ -97,7 +102,7 @@ TEST_F(PDKManagerTest, ModelsTheSdkDidNotTakeInAreDecidedByTheModelTable) {
     std::vector<Posted> messages = window.messages();
     ASSERT_EQ(messages.back().message, static_cast<UINT>(WM_PLUNDA_INSERT));
     messages.pop_back();
-    ASSERT_EQ(messages.size(), c.messages.size());
+    ASSERT_EQ(messages.size(), c.messages.size()) << ::testing::PrintToString(messages);
     if (!c.messages.empty() && c.messages[0] == WM_PLUNDA_INSERT) {
       EXPECT_EQ(messages[0].wParam, static_cast<WPARAM>('R'));
       EXPECT_TRUE(manager->GetProxy(static_cast<int>(messages[0].lParam)).IsValid());

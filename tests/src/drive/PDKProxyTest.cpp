@@ -130,11 +130,15 @@ TEST_F(PDKProxyTest, WriteProtectionAndPrivacyAreAskedOfTheDrive) {
   EXPECT_FALSE(Proxy().HasPrivacyZone());
   EXPECT_FALSE(Proxy().IsLoggedIn());
 
+  // Gone from the system's records too: 98 SE looks drives up there by letter.
   Unplug(*drive);
+  unregisterDrives(port);
   emu::DriveConfig config = drivetest::DriveConfig("0F3B27220002");
   config.revision = "3.10";
   emu::CEmulatedDrive& newer = MakeDrive(config);
-  id = PlugInserted(newer);
+  // On a letter of its own: switching the protection makes the drive leave
+  // the bus and come back, which the next test's drive must not run into.
+  id = PlugInserted(newer, {drivetest::kSecondLetter});
   ASSERT_GE(id, 0);
   EXPECT_TRUE(Proxy().IsWriteProtectSupported());
   EXPECT_FALSE(Proxy().IsWriteProtected());
