@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "DriveTestSupport.h"
 #include "resource.h"
 
@@ -54,7 +56,7 @@ TEST_F(PDKProxyTest, LabelIconAndSoundOutlastAPullOut) {
   EXPECT_TRUE(Exists("R:\\My Profile"));
 
   Unplug(*drive);
-  EXPECT_FALSE(manager->GetProxy(id).IsValid());
+  EXPECT_TRUE(drivetest::PumpUntil([&] { return !manager->GetProxy(id).IsValid(); }));
   id = PlugInserted(*drive);
   ASSERT_GE(id, 0);
 
@@ -137,17 +139,27 @@ TEST_F(PDKProxyTest, WriteProtectionAndPrivacyAreAskedOfTheDrive) {
   config.revision = "3.10";
   emu::CEmulatedDrive& newer = MakeDrive(config);
   // On a letter of its own: switching the protection makes the drive leave
-  // the bus and come back, which the next test's drive must not run into.
-  id = PlugInserted(newer, {drivetest::kSecondLetter});
+  // the bus and come back, which no other drive must run into.
+  id = PlugInserted(newer, {drivetest::kBusOnlyLetter});
   ASSERT_GE(id, 0);
   EXPECT_TRUE(Proxy().IsWriteProtectSupported());
   EXPECT_FALSE(Proxy().IsWriteProtected());
-  ASSERT_TRUE(Proxy().SetWriteProtect(true));
-  EXPECT_TRUE(Proxy().IsWriteProtected());
-  // The drive itself refuses writes now.
-  EXPECT_NE(newer.state().configBlock[8] & 0x02, 0);
-  ASSERT_TRUE(Proxy().SetWriteProtect(false));
-  EXPECT_FALSE(Proxy().IsWriteProtected());
+  for (bool on : {true, false}) {
+    SCOPED_TRACE(on);
+    const size_t before = bus.events().size();
+    ASSERT_TRUE(Proxy().SetWriteProtect(on));
+    // The drive takes the new setting by leaving the bus and coming back,
+    // on a thread of the SDK's own; the SDK hides that from its listeners.
+    ASSERT_TRUE(bus.waitForEvents(before + 2, std::chrono::seconds(15)));
+    EXPECT_TRUE(drivetest::PumpUntil([&] { return Proxy().IsWriteProtected() == on; }));
+    // The drive itself refuses writes while it is on.
+    EXPECT_EQ((newer.state().configBlock[8] & 0x02) != 0, on);
+    window.drain();
+    EXPECT_TRUE(window.messages().empty()) << ::testing::PrintToString(window.messages());
+  }
+  // Once re-attached this way, the drive's pull-out at the end of the test
+  // is not told to the listeners (the SDK's doing; reported with this test).
+  removalsReported = false;
 
   CPDKProxy empty;
   EXPECT_FALSE(empty.IsValid());
