@@ -26,16 +26,18 @@ class DiskMonitorTest : public ::testing::Test {
 };
 
 TEST_F(DiskMonitorTest, AChangeThreeFoldersDeepIsNoticed) {
+  const char* const folders[] = {"R:\\one", "R:\\one\\two", "R:\\one\\two\\three"};
+  for (const char* folder : folders) ASSERT_TRUE(CreateDirectoryA(folder, nullptr));
   CDiskMonitor monitor;
   ASSERT_TRUE(monitor.StartDirectoryMonitor("R:\\", window.hwnd()));
   EXPECT_TRUE(monitor.IsRunning());
-  // Wine watches only the sub-folders made while the watch runs, and only
-  // once it has seen them made: the folders come one by one after the start,
-  // each noticed (and that notice let go) before the next.
-  for (const char* folder : {"R:\\one", "R:\\one\\two", "R:\\one\\two\\three"}) {
-    ASSERT_TRUE(CreateDirectoryA(folder, nullptr));
-    ASSERT_TRUE(window.waitFor(1)) << folder;
-    window.clear();
+  // Wine adds a sub-folder to a running watch of its tree only once the
+  // folder is opened; Windows watches the whole tree by itself.
+  std::vector<HANDLE> opened;
+  for (const char* folder : folders) {
+    opened.push_back(CreateFileA(folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_NE(opened.back(), INVALID_HANDLE_VALUE) << folder;
   }
   ASSERT_TRUE(WriteText("R:\\one\\two\\three\\deep.txt", "changed"));
   ASSERT_TRUE(window.waitFor(1));
@@ -44,6 +46,7 @@ TEST_F(DiskMonitorTest, AChangeThreeFoldersDeepIsNoticed) {
   EXPECT_EQ(window.messages()[0].lParam, 0);
   EXPECT_TRUE(monitor.StopDirectoryMonitor("not in use"));
   EXPECT_FALSE(monitor.IsRunning());
+  for (HANDLE h : opened) CloseHandle(h);
 
   // Stopped, it can watch again.
   window.clear();
