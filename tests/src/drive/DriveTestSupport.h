@@ -252,11 +252,6 @@ class DriveTest : public ::testing::Test {
     window.clear();
     return id;
   }
-  // Takes the drive off the bus and out of the system's records of drives.
-  void Forget(emu::CEmulatedDrive& drive) {
-    bus.unplug(&drive);
-    unregisterDrives(port);
-  }
   // Pulls the drive out and waits for the manager's removal message.
   void Unplug(emu::CEmulatedDrive& drive) {
     window.clear();

@@ -113,8 +113,12 @@ TEST_F(PDKManagerTest, ModelsTheSdkDidNotTakeInAreDecidedByTheModelTable) {
     window.clear();
     bus.unplug(&drive);
     bus.unplug(&follower);
-    ASSERT_TRUE(drivetest::PumpUntil(
-        [&] { return !window.messages().empty() && window.messages().back().wParam == 'S'; }));
+    // Both gone: the follower's removal told, every slot empty again.
+    ASSERT_TRUE(drivetest::PumpUntil([&] {
+      for (const Posted& p : window.messages())
+        if (p.message == WM_PLUNDA_REMOVE && p.wParam == 'S') return true;
+      return false;
+    }));
     EXPECT_TRUE(drivetest::PumpUntil([&] { return manager->DriveCount() == 0; }));
   }
 }
