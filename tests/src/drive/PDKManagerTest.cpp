@@ -39,13 +39,13 @@ TEST_F(PDKManagerTest, InsertionSecondVolumeAndRemovalArePostedWithLetterAndId) 
   // ME reads all letters of the drive at once; the others hear the second
   // volume as an update of the drive.
   const bool me = GetOSKind() == pdk::kOSWinME;
-  ASSERT_TRUE(window.waitFor(me ? 1 : 2));
+  ASSERT_TRUE(drivetest::PumpUntil([&] { return Heard().size() >= (me ? 1u : 2u); }));
   window.drain();
-  const int id = static_cast<int>(window.messages()[0].lParam);
+  const int id = static_cast<int>(Heard()[0].lParam);
   ASSERT_TRUE(id >= 0 && id < CPDKManager::kSlotCount) << id;
   std::vector<Posted> want = {{WM_PLUNDA_INSERT, 'R', id}};
   if (!me) want.push_back({WM_PLUNDA_CHANGE, 'R', id});
-  EXPECT_EQ(window.messages(), want);
+  EXPECT_EQ(Heard(), want);
 
   CPDKProxy& proxy = manager->GetProxy(id);
   EXPECT_TRUE(proxy.IsValid());
@@ -58,9 +58,9 @@ TEST_F(PDKManagerTest, InsertionSecondVolumeAndRemovalArePostedWithLetterAndId) 
 
   window.clear();
   bus.unplug(&drive);
-  ASSERT_TRUE(window.waitFor(1));
+  ASSERT_TRUE(drivetest::PumpUntil([&] { return !Heard().empty(); }));
   window.drain();
-  EXPECT_EQ(window.messages(), (std::vector<Posted>{{WM_PLUNDA_REMOVE, 'R', id}}));
+  EXPECT_EQ(Heard(), (std::vector<Posted>{{WM_PLUNDA_REMOVE, 'R', id}}));
   // The message goes out before the slot empties, on the SDK's thread.
   EXPECT_TRUE(drivetest::PumpUntil([&] { return manager->DriveCount() == 0; }));
   EXPECT_FALSE(manager->GetProxy(id).IsValid());
@@ -97,10 +97,13 @@ TEST_F(PDKManagerTest, ModelsTheSdkDidNotTakeInAreDecidedByTheModelTable) {
     window.clear();
     Plug(drive, {kLetter});
     Plug(follower, {kSecondLetter});
-    ASSERT_TRUE(drivetest::PumpUntil(
-        [&] { return !window.messages().empty() && window.messages().back().wParam == 'S'; }));
+    ASSERT_TRUE(drivetest::PumpUntil([&] {
+      for (const Posted& p : Heard())
+        if (p.message == WM_PLUNDA_INSERT && p.wParam == 'S') return true;
+      return false;
+    }));
     window.drain();
-    std::vector<Posted> messages = window.messages();
+    std::vector<Posted> messages = Heard();
     ASSERT_EQ(messages.back().message, static_cast<UINT>(WM_PLUNDA_INSERT));
     messages.pop_back();
     ASSERT_EQ(messages.size(), c.messages.size()) << ::testing::PrintToString(messages);
@@ -141,7 +144,7 @@ TEST_F(PDKManagerTest, RevisionsOfMajorOneOrShortAreUnsupportedAndAFailedAttachI
     window.clear();
     manager->deviceConnected(Params(3, 't', c.revision));
     window.drain();
-    EXPECT_EQ(window.messages(), (std::vector<Posted>{{c.message, 'T', 3}}));
+    EXPECT_EQ(Heard(), (std::vector<Posted>{{c.message, 'T', 3}}));
     EXPECT_FALSE(manager->GetProxy(3).IsValid());
   }
 }
@@ -156,7 +159,7 @@ TEST_F(PDKManagerTest, IdsOutsideTheSlotsGiveTheEmptyProxyAndAreNeverTakenIn) {
   window.clear();
   manager->deviceConnected(Params(40, 'T', "2.70"));
   window.drain();
-  EXPECT_EQ(window.messages(), (std::vector<Posted>{{WM_PLUNDA_ERROR, 'T', 40}}));
+  EXPECT_EQ(Heard(), (std::vector<Posted>{{WM_PLUNDA_ERROR, 'T', 40}}));
   EXPECT_FALSE(empty.IsValid());
 }
 
@@ -169,7 +172,7 @@ TEST_F(PDKManagerTest, NothingIsPostedOnceListeningHasStopped) {
   manager->deviceDisconnected(Params(id, kLetter, "2.70"));
   manager->deviceConnected(Params(5, 'T', "1.00"));
   window.drain();
-  EXPECT_TRUE(window.messages().empty());
+  EXPECT_TRUE(Heard().empty());
 }
 
 TEST(PDKManagerSingleton, IsSharedByReferenceCounting) {
