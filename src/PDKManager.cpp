@@ -96,9 +96,20 @@ char CPDKManager::LetterOf(const DeviceParams& device) {
   return pdk::lowestLetter(device.driveMask);
 }
 
-void CPDKManager::deviceConnected(const DeviceParams& device) {
+template <typename Handler>
+void CPDKManager::Guarded(const DeviceParams& device, const char* failure, Handler handler) {
+  // The letter as far as the handler got with it, for the error message.
   char letter = 0;
   try {
+    handler(letter);
+  } catch (...) {
+    Post(WM_PLUNDA_ERROR, letter, device.id);
+    TraceError(__FILE__, __LINE__, failure);
+  }
+}
+
+void CPDKManager::deviceConnected(const DeviceParams& device) {
+  Guarded(device, "deviceConnected fail", [&](char& letter) {
     letter = LetterOf(device);
     if (!std::isalpha(static_cast<unsigned char>(letter))) return;
     letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
@@ -123,34 +134,23 @@ void CPDKManager::deviceConnected(const DeviceParams& device) {
       slot.CopyFrom(fresh);
     }
     Post(WM_PLUNDA_INSERT, letter, device.id);
-  } catch (...) {
-    Post(WM_PLUNDA_ERROR, letter, device.id);
-    TraceError(__FILE__, __LINE__, "deviceConnected fail");
-  }
+  });
 }
 
 void CPDKManager::deviceDisconnected(const DeviceParams& device) {
-  char letter = 0;
-  try {
+  Guarded(device, "deviceDisconnected fail", [&](char& letter) {
     letter = LetterOf(device);
     // Before the slot empties: the handler has only wParam and lParam to go on.
     Post(WM_PLUNDA_REMOVE, letter, device.id);
     if (InSlotRange(device.id)) m_slots[device.id].Detach();
-  } catch (...) {
-    Post(WM_PLUNDA_ERROR, letter, device.id);
-    TraceError(__FILE__, __LINE__, "deviceDisconnected fail");
-  }
+  });
 }
 
 void CPDKManager::deviceUpdated(const DeviceParams& device) {
-  char letter = 0;
-  try {
+  Guarded(device, "deviceUpdated fail", [&](char& letter) {
     letter = LetterOf(device);
     Post(WM_PLUNDA_CHANGE, letter, device.id);
-  } catch (...) {
-    Post(WM_PLUNDA_ERROR, letter, device.id);
-    TraceError(__FILE__, __LINE__, "deviceUpdated fail");
-  }
+  });
 }
 
 bool CPDKManager::deviceNotRecognized(const DeviceParams& device) {

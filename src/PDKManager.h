@@ -53,6 +53,10 @@ class CPDKManager : public CDeviceListener {
   // partition, else the lowest letter, else 0.
   char LetterOf(const DeviceParams& device);
   void Post(UINT message, char letter, int id) const;
+  // Runs one event's handler; anything it throws becomes WM_PLUNDA_ERROR
+  // with the letter as far as the handler got, and the trace line `failure`.
+  template <typename Handler>
+  void Guarded(const DeviceParams& device, const char* failure, Handler handler);
   static bool InSlotRange(int id) { return id >= 0 && id < kSlotCount; }
 
   CPDKProxy m_slots[kSlotCount];
