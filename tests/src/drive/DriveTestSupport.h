@@ -125,25 +125,25 @@ class MessageWindow {
 
 // Deletes everything below a folder (or a drive's root), the folder stays.
 inline void EmptyFolder(const std::string& folder) {
+  const std::string base = folder.back() == '\\' ? folder : folder + "\\";
   WIN32_FIND_DATAA found{};
-  const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  const HANDLE search = FindFirstFileA((base + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
-  std::vector<std::string> names;
+  std::vector<std::pair<std::string, bool>> entries;
   do {
     const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
+    if (name != "." && name != "..")
+      entries.emplace_back(base + name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
   } while (FindNextFileA(search, &found));
   FindClose(search);
-  const std::string base = folder.back() == '\\' ? folder : folder + "\\";
-  for (const std::string& name : names) {
-    const std::string path = base + name;
+  for (const auto& [path, isFolder] : entries) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    const std::string from = path + std::string(2, '\0');
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
+    if (isFolder) {
+      EmptyFolder(path);
+      RemoveDirectoryA(path.c_str());
+    } else {
+      DeleteFileA(path.c_str());
+    }
   }
 }
 

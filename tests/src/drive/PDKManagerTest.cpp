@@ -69,6 +69,8 @@ TEST_F(PDKManagerTest, InsertionSecondVolumeAndRemovalArePostedWithLetterAndId) 
 TEST_F(PDKManagerTest, ModelsTheSdkDidNotTakeInAreDecidedByTheModelTable) {
   if (GetOSKind() == pdk::kOSWin98SE)
     GTEST_SKIP() << "the SDK of 98 SE takes these drives in without asking its listeners";
+  if (GetOSKind() == pdk::kOSWinME)
+    GTEST_SKIP() << "the SDK of ME misses the next drive after one it did not take in";
   const struct {
     const char* vendor;
     const char* product;
@@ -86,9 +88,6 @@ TEST_F(PDKManagerTest, ModelsTheSdkDidNotTakeInAreDecidedByTheModelTable) {
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.vendor);
-    // On ME a drive nobody takes in keeps the SDK from hearing the next one
-    // for longer than a test waits (the SDK's doing, reported with this test).
-    if (c.messages.empty() && GetOSKind() == pdk::kOSWinME) continue;
     emu::DriveConfig config = drivetest::DriveConfig(("0F3B2721000" + std::to_string(++n)).c_str());
     config.vendor = c.vendor;
     config.product = c.product;
