@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include <exdisp.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -50,32 +54,110 @@ class CComPtr {
   CComPtr& operator=(const CComPtr&) = delete;
   T** Out() { return &p_; }
   T* operator->() const { return p_; }
+  T* Get() const { return p_; }
 
  private:
   T* p_ = nullptr;
 };
 
+// A shell link object with its file interface, and the file's name as the
+// interface takes it; false when any of them cannot be had.
+bool OpenShellLink(const std::string& file, CComPtr<IShellLinkA>& link,
+                   CComPtr<IPersistFile>& persist, wchar_t (&wide)[MAX_PATH]) {
+  return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                    reinterpret_cast<void**>(link.Out()))) &&
+         SUCCEEDED(
+             link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out()))) &&
+         MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH) != 0;
+}
+
 bool WriteShellLink(const std::string& file, const std::string& target,
                     const std::string& description, const std::string& arguments, int iconIndex) {
   CComScope com;
   CComPtr<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(link.Out()))))
-    return false;
+  CComPtr<IPersistFile> persist;
+  wchar_t wide[MAX_PATH];
+  if (!OpenShellLink(file, link, persist, wide)) return false;
   if (FAILED(link->SetPath(target.c_str())) || FAILED(link->SetDescription(description.c_str())) ||
       FAILED(link->SetWorkingDirectory(FolderOf(target).c_str())) ||
       FAILED(link->SetArguments(arguments.c_str())) ||
       FAILED(link->SetIconLocation(target.c_str(), iconIndex)))
     return false;
-  CComPtr<IPersistFile> persist;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out()))))
-    return false;
-  wchar_t wide[MAX_PATH];
-  if (MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH) == 0) return false;
   return SUCCEEDED(persist->Save(wide, TRUE));
 }
 
 bool IsRegistryKind(int kind) { return kind == kWin2000 || kind == kWinXP || kind == kWinME; }
+
+// The shell's window collection and its interface, as the system names them.
+const CLSID kShellWindowsClass = {
+    0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
+const IID kShellWindowsInterface = {
+    0x85CB6900, 0x4D95, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
+const char kMyComputer[] = "file:///::%7B20D04FE0-3AEA-1069-A2D8-08002B30309D%7D";
+constexpr LONG kNavigateFlags = 46;
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+std::string Narrow(const wchar_t* text) {
+  if (text == nullptr) return std::string();
+  const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return std::string();
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], size, nullptr, nullptr);
+  out.resize(static_cast<size_t>(size) - 1);
+  return out;
+}
+
+void PostClose(HWND window) {
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  PostMessageA(window, WM_QUIT, 0, 0);
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+// The address a browser window shows, or empty.
+std::string LocationOf(IWebBrowser2* browser) {
+  BSTR location = nullptr;
+  if (FAILED(browser->get_LocationURL(&location))) return std::string();
+  const std::string text = Narrow(location);
+  SysFreeString(location);
+  return text;
+}
+
+// Sends a browser window to My Computer, in its own frame.
+void NavigateToMyComputer(IWebBrowser2* browser) {
+  wchar_t address[sizeof kMyComputer];
+  MultiByteToWideChar(CP_ACP, 0, kMyComputer, -1, address, sizeof kMyComputer);
+  BSTR url = SysAllocString(address);
+  BSTR frame = SysAllocString(L"_TOP");
+  VARIANT flags, target, empty;
+  VariantInit(&flags);
+  VariantInit(&target);
+  VariantInit(&empty);
+  flags.vt = VT_I4;
+  flags.lVal = kNavigateFlags;
+  target.vt = VT_BSTR;
+  target.bstrVal = frame;
+  browser->Navigate(url, &flags, &target, &empty, &empty);
+  SysFreeString(frame);
+  SysFreeString(url);
+}
+
+BOOL CALLBACK CloseByTitle(HWND window, LPARAM letterText) {
+  char className[64] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (std::strcmp(className, "ExploreWClass") != 0 &&
+      std::strcmp(className, "CabinetWClass") != 0 && std::strcmp(className, "IEFrame") != 0)
+    return TRUE;
+  char title[MAX_PATH] = "";
+  GetWindowTextA(window, title, sizeof title);
+  if (Upper(title).find(*reinterpret_cast<const std::string*>(letterText)) != std::string::npos)
+    PostClose(window);
+  return TRUE;
+}
 
 }  // namespace
 
@@ -216,4 +298,106 @@ bool CWinExplorer::CreateSendToShortcut(char letter) {
 
 bool CWinExplorer::DeleteSendToShortcut(char letter) {
   return DeleteShortcut(CSIDL_SENDTO, SendToShortcutName(letter));
+}
+
+bool CWinExplorer::CloseShellWindows(char letter) {
+  CComScope com;
+  CComPtr<IUnknown> collection;
+  if (FAILED(CoCreateInstance(kShellWindowsClass, nullptr, CLSCTX_ALL, IID_IUnknown,
+                              reinterpret_cast<void**>(collection.Out()))))
+    return false;
+  CComPtr<IShellWindows> windows;
+  if (FAILED(collection->QueryInterface(kShellWindowsInterface,
+                                        reinterpret_cast<void**>(windows.Out()))))
+    return true;  // a collection that cannot be asked: nothing to close
+  long count = 0;
+  if (FAILED(windows->get_Count(&count))) return true;
+  // Explorer writes the letter in either case into its addresses.
+  const std::string search = Upper(std::string(1, letter) + ":/");
+  const bool closeAll = GetWindowsKind() == kWin98SE;
+  int matches = 0;
+  for (long i = 0; i < count; ++i) {
+    VARIANT index;
+    VariantInit(&index);
+    index.vt = VT_I4;
+    index.lVal = i;
+    CComPtr<IDispatch> item;
+    if (FAILED(windows->Item(index, item.Out())) || item.Get() == nullptr) continue;
+    CComPtr<IWebBrowser2> browser;
+    if (FAILED(item->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out()))))
+      continue;
+    if (Upper(LocationOf(browser.Get())).find(search) == std::string::npos) continue;
+    if (++matches == 1 && !closeAll) {
+      // The window stays for the user, only away from the drive.
+      NavigateToMyComputer(browser.Get());
+      continue;
+    }
+    SHANDLE_PTR window = 0;
+    if (SUCCEEDED(browser->get_HWND(&window)))
+      PostClose(reinterpret_cast<HWND>(static_cast<LONG_PTR>(window)));
+  }
+  return true;
+}
+
+void CWinExplorer::CloseExplorerWindowsByTitle(char letter) {
+  const std::string upperLetter = Upper(std::string(1, letter));
+  EnumWindows(CloseByTitle, reinterpret_cast<LPARAM>(&upperLetter));
+}
+
+bool CWinExplorer::CloseExplorerWindows(char letter) {
+  if (!CloseShellWindows(letter)) CloseExplorerWindowsByTitle(letter);
+  // The windows need a moment to let go of the volume.
+  Sleep(500);
+  return true;
+}
+
+bool CWinExplorer::Open(const std::string& path, const std::string& parameters) {
+  const std::string folder = FolderOf(path);
+  const HINSTANCE result = ShellExecuteA(nullptr, "open", path.c_str(),
+                                         parameters.empty() ? nullptr : parameters.c_str(),
+                                         folder.empty() ? nullptr : folder.c_str(), SW_SHOWDEFAULT);
+  return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+bool CWinExplorer::OpenStringResource(UINT stringId) {
+  if (stringId == 0) return false;
+  return Open(CStringLoader::LoadString(stringId), std::string());
+}
+
+bool CWinExplorer::ResolveShortcut(const std::string& path, ShortcutInfo& info) {
+  const std::string file = path.find(".lnk") == std::string::npos ? path + ".lnk" : path;
+  CComScope com;
+  CComPtr<IShellLinkA> link;
+  CComPtr<IPersistFile> persist;
+  wchar_t wide[MAX_PATH];
+  if (!OpenShellLink(file, link, persist, wide) || FAILED(persist->Load(wide, STGM_READ)))
+    return false;
+  // Each text as the link's own buffers have always been: 520 bytes.
+  char text[520] = "";
+  info = ShortcutInfo();
+  if (SUCCEEDED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH))) info.target = text;
+  text[0] = '\0';
+  if (SUCCEEDED(link->GetArguments(text, sizeof text))) info.arguments = text;
+  text[0] = '\0';
+  if (SUCCEEDED(link->GetDescription(text, sizeof text))) info.description = text;
+  text[0] = '\0';
+  if (SUCCEEDED(link->GetIconLocation(text, sizeof text, &info.iconIndex)))
+    info.iconLocation = text;
+  return true;
+}
+
+std::string CWinExplorer::SystemMessage(DWORD code) {
+  char text[1024] = "";
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, LANG_USER_DEFAULT, text, sizeof text, nullptr);
+  return std::string(text, length);
+}
+
+bool CWinExplorer::GetDiskSpace(const std::string& root, ULARGE_INTEGER& freeBytes,
+                                ULARGE_INTEGER& totalBytes) {
+  ULARGE_INTEGER available{};
+  if (GetDiskFreeSpaceExA(root.c_str(), &available, &totalBytes, &freeBytes)) return true;
+  freeBytes.LowPart = totalBytes.LowPart = 0;
+  freeBytes.HighPart = totalBytes.HighPart = 0xFFFFFFFFu;
+  return false;
 }

@@ -1,7 +1,10 @@
 // The shell side of the program: special folders, shortcut files, the
 // start-up entry, the Send-To shortcuts of a drive and a drive's icon in
-// Explorer. Every operation reports failure by its result only.
+// Explorer, the Explorer windows on a drive, the shell's "open" and a
+// volume's free space. Every operation reports failure by its result only.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 
@@ -36,4 +39,39 @@ class CWinExplorer {
   static bool DeleteSendToShortcut(char letter);
   // The Send-To shortcut's file name of `letter`.
   static std::string SendToShortcutName(char letter);
+
+  // Makes every Explorer window on drive `letter` leave it, so the volume is
+  // free; waits 500 ms for them and answers true.
+  static bool CloseExplorerWindows(char letter);
+  // Through the shell's window collection: the first window on the drive is
+  // sent to My Computer (closed on 98 SE), the others closed. False when the
+  // system offers no collection.
+  static bool CloseShellWindows(char letter);
+  // Without the collection: closes every top-level Explorer or browser
+  // window whose title names the letter.
+  static void CloseExplorerWindowsByTitle(char letter);
+
+  // The shell's "open" of a program, folder, root or web address, started in
+  // the path's folder; true when the shell accepted it.
+  static bool Open(const std::string& path, const std::string& parameters);
+  // Open of the text of string `stringId`; false for id 0.
+  static bool OpenStringResource(UINT stringId);
+
+  struct ShortcutInfo {
+    std::string target;  // as stored, not made to fit this system
+    std::string arguments;
+    std::string description;
+    std::string iconLocation;
+    int iconIndex = 0;
+  };
+  // Reads the shell link `path` (".lnk" added when the path lacks it).
+  static bool ResolveShortcut(const std::string& path, ShortcutInfo& info);
+
+  // The system's text of an error code, in the user's language.
+  static std::string SystemMessage(DWORD code);
+
+  // Free and total bytes of the volume of `root`; a value that cannot be
+  // read has the high part 0xFFFFFFFF. False when the volume cannot tell.
+  static bool GetDiskSpace(const std::string& root, ULARGE_INTEGER& freeBytes,
+                           ULARGE_INTEGER& totalBytes);
 };

@@ -14,35 +14,7 @@
 
 namespace {
 
-// Debugger output lines of this thread while the capture lives: the system
-// raises them as an exception first, which a vectored handler can read.
-class DebugOutputCapture {
- public:
-  DebugOutputCapture() {
-    Lines().clear();
-    handler_ = AddVectoredExceptionHandler(1, &DebugOutputCapture::Handler);
-  }
-  ~DebugOutputCapture() { RemoveVectoredExceptionHandler(handler_); }
-  DebugOutputCapture(const DebugOutputCapture&) = delete;
-  DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
-  static std::vector<std::string>& Lines() {
-    static std::vector<std::string> lines;
-    return lines;
-  }
-
- private:
-  static LONG CALLBACK Handler(EXCEPTION_POINTERS* e) {
-    const auto* record = e->ExceptionRecord;
-    if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
-      Lines().emplace_back(reinterpret_cast<const char*>(record->ExceptionInformation[1]),
-                           static_cast<size_t>(record->ExceptionInformation[0]));
-      while (!Lines().back().empty() && Lines().back().back() == '\0') Lines().back().pop_back();
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-  }
-  void* handler_;
-};
-
+using shelltest::DebugOutputCapture;
 using shelltest::Env;
 using shelltest::Exists;
 using shelltest::ReadFile;

@@ -12,10 +12,58 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace shelltest {
+
+// Debugger output lines while the capture lives: the system raises them as
+// an exception first, which a vectored handler can read. Lines of other
+// threads land here too; read them only once those threads are quiet.
+class DebugOutputCapture {
+ public:
+  DebugOutputCapture() {
+    Locked([](std::vector<std::string>& lines) { lines.clear(); });
+    handler_ = AddVectoredExceptionHandler(1, &DebugOutputCapture::Handler);
+  }
+  ~DebugOutputCapture() { RemoveVectoredExceptionHandler(handler_); }
+  DebugOutputCapture(const DebugOutputCapture&) = delete;
+  DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+  static std::vector<std::string> Lines() {
+    std::vector<std::string> copy;
+    Locked([&](std::vector<std::string>& lines) { copy = lines; });
+    return copy;
+  }
+
+ private:
+  struct Store {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  };
+  static Store& TheStore() {
+    static Store store;
+    return store;
+  }
+  template <typename F>
+  static void Locked(F f) {
+    Store& store = TheStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    f(store.lines);
+  }
+  static LONG CALLBACK Handler(EXCEPTION_POINTERS* e) {
+    const auto* record = e->ExceptionRecord;
+    if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+      std::string line(reinterpret_cast<const char*>(record->ExceptionInformation[1]),
+                       static_cast<size_t>(record->ExceptionInformation[0]));
+      while (!line.empty() && line.back() == '\0') line.pop_back();
+      Locked([&](std::vector<std::string>& lines) { lines.push_back(line); });
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  void* handler_;
+};
 
 inline std::string Env(const char* name) {
   const char* value = std::getenv(name);

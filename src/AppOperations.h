@@ -1,0 +1,28 @@
+// The drive's own autorun: "Autorun.inf" in its root, section "Launcher",
+// starts a program and gives the drive its icon in Explorer.
+#pragma once
+
+#include <string>
+
+class CAutorun {
+ public:
+  static constexpr size_t kValueBufferSize = 1024;
+
+  // `root` is the drive's root path, such as "E:\".
+  explicit CAutorun(std::string root);
+
+  // Carries out the keys in their order; false when the file is missing.
+  bool Run() const;
+
+ private:
+  // The file part and the index of an "icon" value ("name,3"); a comma in
+  // front is part of the name.
+  static void SplitIconValue(const std::string& value, std::string& file, unsigned& index);
+  // The key's value, cut to the buffer with a warning to the debugger.
+  std::string ReadLine(const char* key) const;
+  void Open(const std::string& value) const;
+  void SetIcon(const std::string& value) const;
+
+  std::string m_root;
+  std::string m_file;
+};

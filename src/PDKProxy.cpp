@@ -1,0 +1,366 @@
+#include "PDKProxy.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <vector>
+
+#include "AppOperations.h"
+#include "GUI/Application.h"
+#include "ToolsList.h"
+#include "WinExplorer.h"
+
+namespace {
+
+const char kCookieSection[] = "Ovrin App";
+const char kIconIndexKey[] = "IconIndex";
+const char kSoundIndexKey[] = "SoundIndex";
+const char kLabelKey[] = "LabelStr";
+constexpr uint32_t kLabelBufferSize = 1024;
+
+constexpr DWORD kPersonalFileAttributes =
+    FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+
+// No confirmation, undo allowed, no error window: the drive's files are
+// replaced behind the user's back, never with a question.
+constexpr FILEOP_FLAGS kQuietFileOperation = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool QuietFileOperation(UINT function, const std::string& from, const std::string& to) {
+  // Both lists end with a double NUL.
+  const std::string fromList = from + std::string(2, '\0');
+  const std::string toList = to + std::string(2, '\0');
+  SHFILEOPSTRUCTA op{};
+  op.wFunc = function;
+  op.pFrom = fromList.c_str();
+  op.pTo = to.empty() ? nullptr : toList.c_str();
+  op.fFlags = kQuietFileOperation;
+  return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+bool WriteBytes(const std::string& path, const void* data, DWORD size, DWORD attributes) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file, data, size, &written, nullptr);
+  CloseHandle(file);
+  return ok && written == size;
+}
+
+// A resource's bytes, or none.
+bool ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type, const BYTE*& data, DWORD& size) {
+  const HRSRC info = FindResourceA(module, name, type);
+  if (info == nullptr) return false;
+  const HGLOBAL loaded = LoadResource(module, info);
+  size = SizeofResource(module, info);
+  data = loaded == nullptr ? nullptr : static_cast<const BYTE*>(LockResource(loaded));
+  return data != nullptr && size != 0;
+}
+
+#pragma pack(push, 1)
+// The icon group as the resource compiler stores it, and the directory of
+// an icon file: the same entries, the image's resource id replaced by its
+// place in the file.
+struct IconDirectoryHeader {
+  WORD reserved;
+  WORD type;  // 1: icons
+  WORD count;
+};
+struct GroupIconEntry {
+  BYTE width, height, colourCount, reserved;
+  WORD planes, bitCount;
+  DWORD bytes;
+  WORD imageId;
+};
+struct IconFileEntry {
+  BYTE width, height, colourCount, reserved;
+  WORD planes, bitCount;
+  DWORD bytes;
+  DWORD offset;
+};
+#pragma pack(pop)
+static_assert(sizeof(GroupIconEntry) == 14 && sizeof(IconFileEntry) == 16, "icon file layout");
+
+// The program's icon `id` as the bytes of an icon file: the directory of
+// 16-byte entries, then the images in the group's order.
+bool IconFileBytes(HMODULE module, UINT id, std::vector<BYTE>& out) {
+  const BYTE* group = nullptr;
+  DWORD groupSize = 0;
+  if (!ResourceBytes(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON, group, groupSize) ||
+      groupSize < sizeof(IconDirectoryHeader))
+    return false;
+  IconDirectoryHeader header;
+  std::memcpy(&header, group, sizeof header);
+  if (groupSize < sizeof header + header.count * sizeof(GroupIconEntry)) return false;
+  std::vector<IconFileEntry> entries(header.count);
+  std::vector<BYTE> images;
+  const DWORD offset = static_cast<DWORD>(sizeof header + header.count * sizeof(IconFileEntry));
+  for (WORD i = 0; i < header.count; ++i) {
+    GroupIconEntry g;
+    std::memcpy(&g, group + sizeof header + i * sizeof g, sizeof g);
+    const BYTE* image = nullptr;
+    DWORD imageSize = 0;
+    if (!ResourceBytes(module, MAKEINTRESOURCEA(g.imageId), RT_ICON, image, imageSize))
+      return false;
+    const DWORD imageOffset = offset + static_cast<DWORD>(images.size());
+    entries[i] = IconFileEntry{g.width,  g.height,   g.colourCount, g.reserved,
+                               g.planes, g.bitCount, imageSize,     imageOffset};
+    images.insert(images.end(), image, image + imageSize);
+  }
+  out.resize(sizeof header);
+  std::memcpy(out.data(), &header, sizeof header);
+  const BYTE* first = reinterpret_cast<const BYTE*>(entries.data());
+  out.insert(out.end(), first, first + entries.size() * sizeof(IconFileEntry));
+  out.insert(out.end(), images.begin(), images.end());
+  return true;
+}
+
+}  // namespace
+
+CPDKProxy::CPDKProxy() = default;
+
+CPDKProxy::~CPDKProxy() = default;
+
+bool CPDKProxy::Attach(const DeviceParams* device) {
+  if (device == nullptr) return false;
+  try {
+    Detach();
+    if (device->id < 0) return false;
+    if (!m_pdk.attachDevice(*device)) return false;
+    m_id = device->id;
+    return true;
+  } catch (...) {
+    Detach();
+    return false;
+  }
+}
+
+void CPDKProxy::Detach() {
+  m_pdk.detachDevice();
+  m_id = -1;
+}
+
+void CPDKProxy::CopyFrom(const CPDKProxy& other) {
+  if (other.IsValid()) {
+    const DeviceParams params = other.DeviceInfo();
+    Attach(&params);
+  } else {
+    Detach();
+  }
+}
+
+std::string CPDKProxy::Letters() const {
+  std::string letters;
+  const uint32_t mask = IsValid() ? m_pdk.params().driveMask : 0;
+  for (int bit = 0; bit < 26; ++bit) {
+    if ((mask >> bit) & 1u) letters += static_cast<char>('A' + bit);
+  }
+  return letters;
+}
+
+int CPDKProxy::LetterCount() const { return static_cast<int>(Letters().size()); }
+
+std::string CPDKProxy::LettersText() const {
+  std::string text;
+  for (char letter : Letters()) {
+    if (!text.empty()) text += ',';
+    text += std::string(1, letter) + ":\\";
+  }
+  return text;
+}
+
+std::string CPDKProxy::RootPath() const {
+  const std::string letters = Letters();
+  return letters.empty() ? std::string() : std::string(1, letters[0]) + ":\\";
+}
+
+DeviceParams CPDKProxy::DeviceInfo() const { return m_pdk.params(); }
+
+int CPDKProxy::Capacity() {
+  int32_t bytes = -1;
+  return m_pdk.getCapacity(bytes) == pdk::kOk ? bytes : -1;
+}
+
+bool CPDKProxy::ShowsPublicPartition(char letter) {
+  int state = -1;
+  return m_pdk.getVisiblePartition(letter, state) == pdk::kOk && state == 0;
+}
+
+bool CPDKProxy::IsWriteProtectSupported() {
+  int state = 0;
+  return m_pdk.isWriteProtected(state) != pdk::kNotSupported;
+}
+
+bool CPDKProxy::IsWriteProtected() {
+  int state = 0;
+  return m_pdk.isWriteProtected(state) == pdk::kOk && state != 0;
+}
+
+bool CPDKProxy::SetWriteProtect(bool on) {
+  return IsWriteProtectSupported() && m_pdk.updateWriteProtected(on, nullptr, 0) == pdk::kOk;
+}
+
+bool CPDKProxy::Eject() {
+  int state = 0;
+  return m_pdk.ejectDevice(state) == pdk::kOk && state == 1;
+}
+
+bool CPDKProxy::IsPrivacySupported() {
+  bool supported = false;
+  return m_pdk.deposit().isDepositSupported(supported) == pdk::kOk && supported;
+}
+
+bool CPDKProxy::IsLoggedIn() {
+  bool inSafe = false;
+  return IsPrivacySupported() && m_pdk.deposit().isInSafePartition(inSafe) == pdk::kOk && inSafe;
+}
+
+bool CPDKProxy::HasPrivacyZone() {
+  bool exists = false;
+  return IsPrivacySupported() && m_pdk.deposit().safePartitionExist(exists) == pdk::kOk && exists;
+}
+
+std::string CPDKProxy::FolderPath(FolderKind kind) const {
+  static const char* const kBelowProfile[] = {
+      "",
+      "\\Device Settings",
+      "\\Start Menu",
+      "\\Program Files",
+      "\\My Tovik USB Drive",
+      "\\Tovik USB Drive Documents",
+      "\\Tovik USB Drive Favorites",
+  };
+  return RootPath() + "My Profile" + kBelowProfile[kind - kProfileFolder];
+}
+
+std::string CPDKProxy::PersonalIconPath() const {
+  return FolderPath(kDeviceSettingsFolder) + "\\Icon.ico";
+}
+
+std::string CPDKProxy::PersonalSoundPath() const {
+  return FolderPath(kDeviceSettingsFolder) + "\\Sound.wav";
+}
+
+int CPDKProxy::ReadIndex(const char* key) {
+  int index = 0;
+  if (m_pdk.cookies().getInt(kCookieSection, key, index) != pdk::kOk) index = 0;
+  return index;
+}
+
+int CPDKProxy::GetPersonalIcon(HICON& icon, int& index) {
+  icon = nullptr;
+  const std::string file = PersonalIconPath();
+  if (!IsValid() || !Exists(file)) return kPersonalUnset;
+  icon = static_cast<HICON>(LoadImageA(nullptr, file.c_str(), IMAGE_ICON, 0, 0,
+                                       LR_LOADFROMFILE | LR_DEFAULTSIZE | LR_CREATEDIBSECTION));
+  index = ReadIndex(kIconIndexKey);
+  return kPersonalSet;
+}
+
+int CPDKProxy::GetPersonalSound(std::string& path, int& index) {
+  path.clear();
+  const std::string file = PersonalSoundPath();
+  if (!IsValid() || !Exists(file)) return kPersonalUnset;
+  path = file;
+  index = ReadIndex(kSoundIndexKey);
+  return kPersonalSet;
+}
+
+int CPDKProxy::GetLabel(std::string& text) {
+  text.clear();
+  try {
+    char buffer[kLabelBufferSize + 1] = "";
+    uint32_t size = kLabelBufferSize;
+    if (m_pdk.cookies().getString(kCookieSection, kLabelKey, buffer, size) == pdk::kOk)
+      text = buffer;
+  } catch (...) {
+    text.clear();
+    return kPersonalUnset;
+  }
+  return text.empty() ? kPersonalUnset : kPersonalSet;
+}
+
+bool CPDKProxy::SetLabel(const std::string& text) {
+  if (text.empty()) return m_pdk.cookies().delCookie(kCookieSection, kLabelKey) == pdk::kOk;
+  return m_pdk.cookies().setString(kCookieSection, kLabelKey, text.c_str()) == pdk::kOk;
+}
+
+bool CPDKProxy::EnsureDeviceSettingsFolder() const {
+  const std::string folder = FolderPath(kDeviceSettingsFolder);
+  if (Exists(folder)) return true;
+  // The folders' customised look is given by the personal-folder code.
+  return CWinExplorer::CreateFolderWithParents(FolderPath(kProfileFolder)) &&
+         CWinExplorer::CreateFolderWithParents(folder);
+}
+
+bool CPDKProxy::StorePersonalFile(const std::string& file, const std::string& sourcePath,
+                                  UINT resourceId, bool isIcon, const char* indexKey, int index) {
+  if (!IsValid() || !EnsureDeviceSettingsFolder()) return false;
+  if (Exists(file)) {
+    // A read-only file would survive its deletion on some systems.
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    QuietFileOperation(FO_DELETE, file, std::string());
+  }
+  bool written = false;
+  const DWORD attributes = isIcon ? kPersonalFileAttributes : FILE_ATTRIBUTE_NORMAL;
+  if (resourceId != 0) {
+    const HMODULE module = CApplication::ResourceHandle();
+    if (isIcon) {
+      std::vector<BYTE> bytes;
+      written = IconFileBytes(module, resourceId, bytes) &&
+                WriteBytes(file, bytes.data(), static_cast<DWORD>(bytes.size()), attributes);
+    } else {
+      const BYTE* data = nullptr;
+      DWORD size = 0;
+      written = ResourceBytes(module, MAKEINTRESOURCEA(resourceId), "WAVE", data, size) &&
+                WriteBytes(file, data, size, attributes);
+    }
+  } else if (!sourcePath.empty()) {
+    written = QuietFileOperation(FO_COPY, sourcePath, file) && Exists(file);
+    if (written && isIcon) SetFileAttributesA(file.c_str(), attributes);
+  }
+  return written && m_pdk.cookies().setInt(kCookieSection, indexKey, index) == pdk::kOk;
+}
+
+bool CPDKProxy::SetPersonalIcon(const std::string& sourcePath, UINT resourceId, int index) {
+  return StorePersonalFile(PersonalIconPath(), sourcePath, resourceId, true, kIconIndexKey, index);
+}
+
+bool CPDKProxy::SetPersonalSound(const std::string& sourcePath, UINT resourceId, int index) {
+  return StorePersonalFile(PersonalSoundPath(), sourcePath, resourceId, false, kSoundIndexKey,
+                           index);
+}
+
+bool CPDKProxy::HasPersonalFolders() const {
+  return IsValid() && Exists(FolderPath(kPersonalFolder));
+}
+
+CToolsList* CPDKProxy::GetToolsList() {
+  m_tools.reset();
+  const std::string letters = Letters();
+  if (letters.empty()) return nullptr;
+  try {
+    auto tools = std::make_unique<CToolsList>();
+    tools->Scan(letters[0], FolderPath(kStartMenuFolder), kFirstToolCommand, true);
+    m_tools = std::move(tools);
+  } catch (...) {
+    return nullptr;
+  }
+  return m_tools.get();
+}
+
+bool CPDKProxy::RunTool(UINT commandId) {
+  std::string path, parameters;
+  if (m_tools == nullptr || !m_tools->Resolve(commandId, path, parameters)) return false;
+  return CWinExplorer::Open(path, parameters);
+}
+
+bool CPDKProxy::RunAutorun() {
+  const std::string root = RootPath();
+  if (root.empty()) return false;
+  return CAutorun(root).Run();
+}
