@@ -52,6 +52,7 @@ CSyncDlg::CSyncDlg(HWND parent, CSyncEngine& engine, char firstVolume)
 
 CSyncDlg::~CSyncDlg() {
   if (images_ != nullptr) ImageList_Destroy(images_);
+  if (timeFont_ != nullptr) DeleteObject(timeFont_);
 }
 
 std::string CSyncDlg::VerbOf(SyncActionKind kind) {
@@ -115,6 +116,11 @@ BOOL CSyncDlg::OnInitDialog() {
     ImageList_AddIcon(images_, icon);
     if (icon != nullptr) DestroyIcon(icon);
   }
+  // The time texts are a little smaller, so that a whole date and time fits
+  // in its column.
+  timeFont_ =
+      CreateFontA(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
   engine_.SetObserver(this);
   CenterWindow(Parent());
   SetTimer(kScanTimer, 100);
@@ -426,8 +432,13 @@ void CSyncDlg::DrawItem(const DRAWITEMSTRUCT& item) const {
   if (name.size() < 7) name = "   " + name;
   Text(dc, name, r.left + 3, r.bottom - 20, r.left + 103, r.bottom, DT_WORD_ELLIPSIS);
   Text(dc, FolderPart(host), r.left + 110, r.top + 10, r.left + 213, r.top + 30, DT_PATH_ELLIPSIS);
+  HGDIOBJ listFont =
+      SelectObject(dc, timeFont_ != nullptr ? timeFont_ : GetCurrentObject(dc, OBJ_FONT));
   Text(dc, action->GetHostTimeText(), r.left + 110, r.top + 30, r.left + 213, r.top + 50,
        DT_PATH_ELLIPSIS);
+  Text(dc, action->GetDriveTimeText(), r.left + 280, r.top + 30, r.left + 383, r.top + 50,
+       DT_PATH_ELLIPSIS);
+  SelectObject(dc, listFont);
   RECT square{r.left + 220, r.top + 10, r.left + 280, r.top + 62};
   FillRect(dc, &square, GetSysColorBrush(COLOR_WINDOW));
   ImageList_Draw(images_, int(action->GetKind()), dc, square.left + 14, square.top + 4,
@@ -435,8 +446,6 @@ void CSyncDlg::DrawItem(const DRAWITEMSTRUCT& item) const {
   Text(dc, VerbOf(action->GetKind()), r.left + 220, r.bottom - 20, r.left + 273, r.bottom,
        DT_PATH_ELLIPSIS | DT_CENTER);
   Text(dc, FolderPart(drive), r.left + 280, r.top + 10, r.left + 383, r.top + 30, DT_PATH_ELLIPSIS);
-  Text(dc, action->GetDriveTimeText(), r.left + 280, r.top + 30, r.left + 383, r.top + 50,
-       DT_PATH_ELLIPSIS);
   // The edge stays inside the item, where the list draws it.
   RECT edge = r;
   InflateRect(&edge, -2, -2);

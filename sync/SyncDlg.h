@@ -89,6 +89,7 @@ class CSyncDlg : public CGUIDialog, public CSyncObserver {
   CSyncEngine& engine_;
   const char firstVolume_;
   HIMAGELIST images_ = nullptr;
+  HFONT timeFont_ = nullptr;
   CSyncAction* const* actions_ = nullptr;
   int count_ = 0;
   // Written by one thread and read by the other.

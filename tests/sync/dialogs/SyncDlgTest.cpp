@@ -117,6 +117,7 @@ TEST(SyncDlg, AFirstSynchronisationWithAnAlternativeChosenFromTheMenu) {
   CSyncDlg dialog(nullptr, *engine, 'S');
   BoxAnswerer boxes;
   std::map<std::string, tovik::SyncActionKind> listed;
+  COLORREF createIcon = 0;
   std::vector<UINT> menuIds;
   tovik::SyncActionKind chosen = tovik::Skip;
   std::string status;
@@ -132,6 +133,24 @@ TEST(SyncDlg, AFirstSynchronisationWithAnAlternativeChosenFromTheMenu) {
           const std::string host = ActionAt(window, i)->GetHostPath();
           listed[host.substr(tree.host().size())] = ActionAt(window, i)->GetKind();
           if (host == tree.host() + "c.txt") c = i;
+          if (host == tree.host() + "a.txt") {
+            // Inside the body of the green arrow of "Create" on the drive.
+            RECT r{};
+            SendMessageA(List(window), LB_GETITEMRECT, WPARAM(i), LPARAM(&r));
+            // The list paints itself into a bitmap of ours, whatever covers the screen.
+            HDC screen = GetDC(List(window));
+            HDC memory = CreateCompatibleDC(screen);
+            RECT client{};
+            GetClientRect(List(window), &client);
+            HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+            HGDIOBJ old = SelectObject(memory, bitmap);
+            SendMessageA(List(window), WM_PRINTCLIENT, WPARAM(memory), PRF_CLIENT | PRF_ERASEBKGND);
+            createIcon = GetPixel(memory, r.left + 234 + 17, r.top + 14 + 18);
+            SelectObject(memory, old);
+            DeleteObject(bitmap);
+            DeleteDC(memory);
+            ReleaseDC(List(window), screen);
+          }
         }
         // The menu of the selected item: read its entries, then choose one.
         menuWatch = guitest::ThreadTimer(20, [&, window](UINT_PTR id) {
@@ -178,6 +197,9 @@ TEST(SyncDlg, AFirstSynchronisationWithAnAlternativeChosenFromTheMenu) {
   // Skip's alternatives, separated.
   EXPECT_EQ(menuIds, (std::vector<UINT>{ID_SYNC_ALTERNATIVE + tovik::CopyToDrive, 0u,
                                         ID_SYNC_ALTERNATIVE + tovik::CopyToHost}));
+  // The action's own icon, not another icon of the program.
+  EXPECT_GT(GetGValue(createIcon), GetRValue(createIcon) + 50);
+  EXPECT_GT(GetGValue(createIcon), GetBValue(createIcon) + 50);
   EXPECT_EQ(chosen, tovik::CopyToDrive);
   EXPECT_EQ(progress, 100);
   EXPECT_EQ(status, kComplete);
