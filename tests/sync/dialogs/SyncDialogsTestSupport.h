@@ -37,6 +37,18 @@ inline tovik::SyncParams ParamsFor(const synctest::SyncTree& tree, const char* n
   return params;
 }
 
+inline BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+// The top windows of this thread.
+inline std::vector<HWND> ThreadWindows() {
+  std::vector<HWND> windows;
+  EnumThreadWindows(GetCurrentThreadId(), CollectWindow, LPARAM(&windows));
+  return windows;
+}
+
 // One box as it showed: caption, text, and which buttons it offered.
 struct SeenBox {
   std::string caption;
@@ -66,14 +78,8 @@ class BoxAnswerer {
   }
 
  private:
-  static BOOL CALLBACK Collect(HWND window, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-  }
   void Tick() {
-    std::vector<HWND> windows;
-    EnumThreadWindows(GetCurrentThreadId(), Collect, LPARAM(&windows));
-    for (HWND window : windows) {
+    for (HWND window : ThreadWindows()) {
       HWND message = GetDlgItem(window, IDC_MESSAGE_TXT);
       if (message == nullptr || !IsWindowVisible(window) || answered_.count(window) != 0) continue;
       answered_.insert(window);
@@ -109,15 +115,9 @@ class WindowScript {
   bool finished = false;
 
  private:
-  static BOOL CALLBACK Collect(HWND window, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-  }
   void Tick() {
     if (finished || busy_) return;
-    std::vector<HWND> windows;
-    EnumThreadWindows(GetCurrentThreadId(), Collect, LPARAM(&windows));
-    for (HWND window : windows) {
+    for (HWND window : ThreadWindows()) {
       if (!IsWindowVisible(window) || !IsWindowEnabled(window) || Text(window) != title_) continue;
       busy_ = true;
       finished = step_(window);
