@@ -314,3 +314,49 @@ TEST(SyncDlg, ClosingDuringARunStopsAfterTheCurrentActionAndLeavesADatabaseThatR
   // There was something left to stop.
   EXPECT_NE(order.back(), locked);
 }
+
+TEST(SyncDlg, NewFoldersFromTheSettingsAreScannedAtOnce) {
+  SyncTree tree(true);
+  const std::string other = tree.host() + "other\\";
+  SyncTree::write(tree.host() + "first.txt", "first", kBaseTime);
+  SyncTree::write(other + "second.txt", "second", kBaseTime);
+  const std::string otherDrive = tree.drive() + "other\\";
+  SyncTree::makeFolder(otherDrive);
+  auto engine = LinkedEngine(tree);
+  CSyncDlg dialog(nullptr, *engine, 'S');
+  BoxAnswerer boxes;  // the new-folders warning: OK
+  std::vector<std::string> before, after;
+  bool settingsShown = false;
+  WindowScript settings("Synchronization Settings", [&](HWND window) {
+    settingsShown = true;
+    SetDlgItemTextA(window, IDC_HOST_FOLDER, other.c_str());
+    SetDlgItemTextA(window, IDC_PDK_FOLDER, otherDrive.c_str());
+    Click(window, IDOK);
+    return true;
+  });
+  int stage = 0;
+  WindowScript script(kTitle, [&](HWND window) {
+    if (Count(window) == 0) return false;
+    std::vector<std::string>& seen = stage == 0 ? before : after;
+    seen.clear();
+    for (int i = 0; i < Count(window); ++i) {
+      if (ActionAt(window, i) != nullptr) seen.push_back(ActionAt(window, i)->GetHostPath());
+    }
+    if (stage == 0) {
+      ++stage;
+      Click(window, IDC_SETTINGS);
+      return false;
+    }
+    if (seen == before) return false;  // the new scan comes 100 ms after the settings
+    Click(window, IDC_CLOSE);
+    return true;
+  });
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  engine.reset();
+  EXPECT_TRUE(settingsShown);
+  // The first scan walks the subfolder too; the second only the new pair.
+  EXPECT_NE(std::find(before.begin(), before.end(), tree.host() + "first.txt"), before.end());
+  EXPECT_EQ(after, std::vector<std::string>{other + "second.txt"});
+  ASSERT_EQ(boxes.seen.size(), 1u);
+  EXPECT_EQ(boxes.seen[0].text.rfind("Are you sure you want to synchronize new folders?", 0), 0u);
+}
