@@ -185,3 +185,26 @@
 #define ID_TRAY_HIDE 61186
 #define ID_TRAY_SHOW 61187
 #define ID_TRAY_EXIT 57665
+
+// Controls of the sync window and the sync settings dialog.
+#define IDC_HOST_BROWSE 1108
+#define IDC_PDK_BROWSE 1109
+#define IDC_INSTRUCTIONS 1110
+#define IDC_SYNC_PROGRESS 1113
+#define IDC_SYNCHRONIZE 1114
+#define IDC_CLOSE 1115
+#define IDC_HOST_STATIC 1116
+#define IDC_PDK_STATIC 1117
+#define IDC_CAPTION 1118
+#define IDC_HEADER 1119
+#define IDC_LINK_ICON 1120
+#define IDC_HOST_ICON 1121
+#define IDC_USB_ICON 1122
+#define IDC_HOST_LABEL 1123
+#define IDC_PDK_LABEL 1124
+#define IDC_SETTINGS 1125
+#define IDC_HOST_FOLDER 1127
+#define IDC_ACTIONS_LIST 1128
+#define IDC_PDK_FOLDER 1129
+// The sync window's alternatives: 1290 + action kind.
+#define ID_SYNC_ALTERNATIVE 1290

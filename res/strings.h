@@ -152,3 +152,4 @@
 #define IDS_LANGUAGE_SAMPLE 298  // "Welcome to Tovik Control Panel!": preferences: sample text of the chosen language
 #define IDS_ABOUT_SDK_VERSION 299  // "SDK Version: ": About box: followed by the SDK's version
 #define IDS_URL_SUPPORT 300  // "http://www.tovik.example/support/": About box: the support link
+#define IDS_SYNC_CREATE_FAILED 301  // "Could not create directory.": sync settings: a missing folder could not be made

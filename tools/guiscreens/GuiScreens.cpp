@@ -6,11 +6,12 @@
 //   tovik_gui_screens <scene> <ready file> <done file>
 //   scenes: dialog, popup-in, popup-full, popup-out, popup-left, popup-top,
 //           message, do-not-show, about, preferences, preferences-zh, wizard,
-//           menu, pie-chart
+//           menu, pie-chart, sync-list, sync-menu, sync-progress, sync-settings
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,8 @@
 #include "InstallWizardDlg.h"
 #include "PreferencesDlg.h"
 #include "StringLoader.h"
+#include "SyncDlg.h"
+#include "SyncSettingsDlg.h"
 #include "VersionInfo.h"
 #include "resource.h"
 #include "sdk/PDKSDK.h"
@@ -222,6 +225,147 @@ void ShowMenu(HWND owner, const std::string& ready, const std::string& done) {
   ImageList_Destroy(icons);
 }
 
+// The sync scenes' folders: a host folder in the temporary folder and a drive
+// folder on Z:, synchronised once and then changed so that the scan proposes
+// one action of most kinds.
+struct SyncFolders {
+  std::string host, drive, database;
+};
+
+void WriteSceneFile(const std::string& path, const char* text, int hoursLater) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text, DWORD(std::strlen(text)), &written, nullptr);
+  SYSTEMTIME when{2026, 12, 0, 1, 9, 30, 0, 0};
+  when.wHour = WORD(when.wHour + hoursLater);
+  FILETIME time{};
+  SystemTimeToFileTime(&when, &time);
+  SetFileTime(file, nullptr, nullptr, &time);
+  CloseHandle(file);
+}
+
+tovik::SyncParams SyncSceneParams(const SyncFolders& folders) {
+  tovik::SyncParams params{};
+  std::strcpy(params.name, "Screens");
+  std::strncpy(params.databaseFolder, folders.database.c_str(), sizeof(params.databaseFolder) - 1);
+  params.driveLetters[0] = 'Z';
+  return params;
+}
+
+SyncFolders MakeSyncFolders() {
+  char temp[MAX_PATH] = "";
+  GetTempPathA(sizeof temp, temp);
+  // A name of its own each time: the scenes start from folders that never met.
+  const std::string name = "sync" + std::to_string(GetTickCount() % 100000);
+  const std::string base = std::string(temp) + name;
+  SyncFolders folders{base + "\\Docs\\", "Z:\\tmp\\" + name + "\\Docs\\", base + "\\"};
+  for (const std::string& folder : {folders.host, folders.drive}) {
+    CreateDirectoryA(folder.substr(0, folder.find_last_of('\\', folder.size() - 2)).c_str(),
+                     nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+  }
+  for (const char* name : {"Report.doc", "Notes.txt", "Old plan.txt", "Budget 2026.xls"}) {
+    WriteSceneFile(folders.host + name, name, 0);
+  }
+  tovik::CSyncEngine engine;
+  engine.SetParams(SyncSceneParams(folders));
+  engine.SetLink(folders.host, folders.drive);
+  tovik::CSyncAction* const* actions = nullptr;
+  int count = 0;
+  engine.Prepare(actions, count);
+  engine.Start(true);
+  WriteSceneFile(folders.host + "Report.doc", "Report, second draft", 2);
+  WriteSceneFile(folders.drive + "Notes.txt", "Notes from the trip", 3);
+  DeleteFileA((folders.drive + "Old plan.txt").c_str());
+  WriteSceneFile(folders.host + "Photo.jpg", "photo", 1);
+  WriteSceneFile(folders.drive + "Song.mp3", "song", 1);
+  return folders;
+}
+
+void WriteReady(const std::string& ready) {
+  if (FILE* f = std::fopen(ready.c_str(), "w")) std::fclose(f);
+}
+
+// Runs messages until `done` holds.
+void PumpUntil(const std::function<bool()>& done) {
+  const DWORD start = GetTickCount();
+  while (!done() && GetTickCount() - start < 60000) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+std::string g_boxReady, g_boxDone;
+
+// Reports the failure box ready once it shows, and answers it with Cancel
+// once the picture is taken.
+void CALLBACK BoxTick(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowA(nullptr, "Tovik Control Panel Error");
+  if (box == nullptr || !IsWindowVisible(box)) return;
+  WriteReady(g_boxReady);
+  if (GetFileAttributesA(g_boxDone.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  KillTimer(nullptr, timer);
+  PostMessageA(GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0);
+}
+
+// The sync window with its list (and the alternatives of the first action
+// open, or a run stopped by a failure in its middle), or the settings.
+bool RunSyncScene(const std::string& scene, const std::string& ready, const std::string& done) {
+  const SyncFolders folders = MakeSyncFolders();
+  auto engine = std::make_unique<tovik::CSyncEngine>();
+  engine->SetParams(SyncSceneParams(folders));
+  if (scene == "sync-settings") {
+    tovik::CSyncSettingsDlg settings(nullptr, *engine, 'Z');
+    tovik::SyncLinkRecord link;
+    if (engine->GetLink(link)) settings.SetLink(link);
+    if (!settings.Create()) return false;
+    ShowWindow(settings.GetSafeHwnd(), SW_SHOW);
+    WriteReady(ready);
+    WaitFor(done);
+    return true;
+  }
+  tovik::CSyncDlg window(nullptr, *engine, 'Z');
+  if (!window.Create()) return false;
+  ShowWindow(window.GetSafeHwnd(), SW_SHOW);
+  HWND list = GetDlgItem(window.GetSafeHwnd(), IDC_ACTIONS_LIST);
+  PumpUntil([list] { return SendMessageA(list, LB_GETCOUNT, 0, 0) > 0; });
+  HANDLE lock = INVALID_HANDLE_VALUE;
+  if (scene == "sync-list") {
+    SendMessageA(list, LB_SETCURSEL, 1, 0);
+    WriteReady(ready);
+  } else if (scene == "sync-menu") {
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    RECT item{};
+    SendMessageA(list, LB_GETITEMRECT, 0, LPARAM(&item));
+    POINT at{item.left + 240, item.top + 30};
+    ClientToScreen(list, &at);
+    SetCursorPos(at.x, at.y);
+    g_menuReady = ready;
+    g_menuDone = done;
+    SetTimer(nullptr, 0, 100, MenuTick);
+    PostMessageA(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(item.left + 240, item.top + 30));
+  } else {
+    // The photo cannot be read while this holds it: the run stops there.
+    lock = CreateFileA((folders.host + "Photo.jpg").c_str(), GENERIC_READ, 0, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+    g_boxReady = ready;
+    g_boxDone = done;
+    SetTimer(nullptr, 0, 100, BoxTick);
+    PostMessageA(GetDlgItem(window.GetSafeHwnd(), IDC_SYNCHRONIZE), BM_CLICK, 0, 0);
+  }
+  WaitFor(done);
+  PumpUntil([&window] { return !window.Running(); });
+  // The engine waits for its worker before the window goes.
+  engine.reset();
+  if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+  return true;
+}
+
 class ScreensApp : public CApplication {
  public:
   ScreensApp(std::string scene, std::string ready, std::string done)
@@ -249,6 +393,10 @@ class ScreensApp : public CApplication {
     // No tooltip from wherever the mouse was.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     CStringLoader::InitLanguages();
+    if (scene_.rfind("sync-", 0) == 0) {
+      ok = RunSyncScene(scene_, ready_, done_);
+      return true;
+    }
     if (scene_ == "menu") {
       host = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 1, 1, nullptr, nullptr,
                              Instance(), nullptr);

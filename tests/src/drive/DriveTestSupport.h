@@ -31,7 +31,7 @@ namespace drivetest {
 
 // The letters the run links to folders: the first and second volume.
 constexpr char kLetter = 'R';
-constexpr char kSecondLetter = 'S';
+constexpr char kSecondLetter = 'U';
 // A letter for drives that need no files: the bus routes it, Wine has no drive there.
 constexpr char kBusOnlyLetter = 'W';
 // How long a test waits for something the SDK or the system does by itself.

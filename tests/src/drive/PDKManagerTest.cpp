@@ -50,7 +50,7 @@ TEST_F(PDKManagerTest, InsertionSecondVolumeAndRemovalArePostedWithLetterAndId) 
   CPDKProxy& proxy = manager->GetProxy(id);
   EXPECT_TRUE(proxy.IsValid());
   EXPECT_EQ(proxy.GetId(), id);
-  EXPECT_EQ(proxy.LettersText(), "R:\\,S:\\");
+  EXPECT_EQ(proxy.LettersText(), "R:\\,U:\\");
   EXPECT_EQ(proxy.RootPath(), "R:\\");
   EXPECT_EQ(proxy.LetterCount(), 2);
   EXPECT_EQ(proxy.Capacity(), 4096 * 512);
@@ -101,7 +101,8 @@ TEST_F(PDKManagerTest, ModelsTheSdkDidNotTakeInAreDecidedByTheModelTable) {
     Plug(follower, {kSecondLetter});
     ASSERT_TRUE(drivetest::PumpUntil([&] {
       for (const Posted& p : Heard())
-        if (p.message == WM_PLUNDA_INSERT && p.wParam == 'S') return true;
+        if (p.message == WM_PLUNDA_INSERT && p.wParam == static_cast<WPARAM>(kSecondLetter))
+          return true;
       return false;
     }));
     window.drain();
