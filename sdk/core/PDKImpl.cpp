@@ -284,9 +284,14 @@ int CPDKImpl::updateWriteProtected(bool protect, IDepositNotify* notify, int fla
   }
   rc = m_connection->vendorOut(*dev, kSubCodeConfigWrite, 0, nullptr, sizeof(block), block,
                                pdk::kDefaultTimeout);
-  if (rc != pdk::kOk)
+  if (rc != pdk::kOk) {
     PDKTrace("ERROR updateWriteProtected: unable to update disk id %d, write protect, error %d",
              p.id, rc);
+    // The drive kept its old setting: a re-attach would only hide the failure
+    // behind its own success.
+    locks.unlockAll(p);
+    return rc;
+  }
   CFixDiskDepositHdl reattach(*m_connection, p);
   if (flag != 0) {
     rc = reattach.attachDetach(*dev, p, notify, true, 1);

@@ -634,6 +634,27 @@ TEST_F(WriteProtectionTest, TheSwitchReachesTheDriveWhichThenRefusesWrites) {
   EXPECT_EQ(CConnectionSingleton::instance().write10(handle, data.data(), 50, 1, 10000), 0);
 }
 
+TEST_F(WriteProtectionTest, ARefusedConfigurationWriteIsReportedAndChangesNothing) {
+  plugIn({'G'});
+  std::atomic<int> detaches{0};
+  drive.setDetachHandler([&](const emu::DetachRequest&) {
+    ++detaches;
+    bus.handleDetach(&drive);
+  });
+  for (emu::FaultKind kind : {emu::FaultKind::NotDelivered, emu::FaultKind::CheckCondition}) {
+    SCOPED_TRACE(kind == emu::FaultKind::NotDelivered ? "transport" : "check condition");
+    drive.injectFaults(kind, 1, emu::CCommandFilter::vendor(CPDKImpl::kSubCodeConfigWrite));
+    DepositSink sink;
+    EXPECT_NE(pdk.updateWriteProtected(true, &sink, 1), 0);
+    EXPECT_TRUE(sink.events().empty());
+    EXPECT_FALSE(port.isLocked('G'));
+    int flag = -1;
+    ASSERT_EQ(pdk.isWriteProtected(flag), 0);
+    EXPECT_EQ(flag, 0);
+  }
+  EXPECT_EQ(detaches.load(), 0) << "nothing changed, so nothing to re-attach";
+}
+
 class FixedDiskVisibilityTest : public LiveDriveTest {
  protected:
   FixedDiskVisibilityTest() : LiveDriveTest(fixedConfig()) {}
