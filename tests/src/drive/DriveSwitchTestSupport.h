@@ -13,6 +13,12 @@
 
 namespace drivetest {
 
+inline std::string WindowText(HWND window) {
+  char text[1024] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
 struct SeenBox {
   std::string caption;
   std::string text;
@@ -40,18 +46,13 @@ class BoxAnswerer {
     static BoxAnswerer* current = nullptr;
     return current;
   }
-  static std::string Text(HWND window) {
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-  }
   static BOOL CALLBACK Visit(HWND window, LPARAM) {
     HWND message = GetDlgItem(window, IDC_MESSAGE_TXT);
     if (message == nullptr || !IsWindowVisible(window) || GetPropA(window, "answered") != nullptr)
       return TRUE;
     SetPropA(window, "answered", reinterpret_cast<HANDLE>(1));
-    self()->boxes_.push_back(
-        {Text(GetDlgItem(window, IDC_CAPTION_CTL)), Text(message), Text(GetDlgItem(window, IDOK))});
+    self()->boxes_.push_back({WindowText(GetDlgItem(window, IDC_CAPTION_CTL)), WindowText(message),
+                              WindowText(GetDlgItem(window, IDOK))});
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
     return TRUE;
