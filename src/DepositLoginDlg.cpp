@@ -101,11 +101,7 @@ bool CDepositLoginDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
   if (message != kDoneMessage) return CGUIDialog::OnMessage(message, wParam, lParam, result);
   SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   EnableInput(true);
-  EndDialog(wParam == 1 ? IDOK : IDCANCEL);
+  EndDialog(wParam == CCompletionObserver::kSucceeded ? IDOK : IDCANCEL);
   result = 0;
   return true;
-}
-
-void CDepositLoginDlg::CompletionObserver::Post(WPARAM outcome) {
-  PostMessageA(owner_.GetSafeHwnd(), kDoneMessage, outcome, 0);
 }

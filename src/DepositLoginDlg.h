@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "CompletionObserver.h"
 #include "GUI/GUIButton.h"
 #include "GUI/GUIDialog.h"
 #include "GUI/GUILabel.h"
@@ -30,21 +31,6 @@ class CDepositLoginDlg : public CGUIDialog {
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
-  // Posts the done message from whatever thread the drive reports on.
-  class CompletionObserver : public IDepositNotify {
-   public:
-    explicit CompletionObserver(CDepositLoginDlg& owner) : owner_(owner) {}
-    void onProgress(int) override {}
-    void onFormatDone() override {}
-    void onError(int, const char*) override { Post(2); }
-    void onCompleted() override { Post(1); }
-    void onReconnectFailed(int, const char*) override { Post(2); }
-
-   private:
-    void Post(WPARAM outcome);
-    CDepositLoginDlg& owner_;
-  };
-
   void EnableInput(bool enable);
   // The error box of a refused attempt; true when the dialog ends after it.
   bool ShowFailure(int code);
@@ -54,7 +40,7 @@ class CDepositLoginDlg : public CGUIDialog {
   // The zone was not active when the dialog opened: the drive reports the end
   // of the switch from its own thread.
   bool wait_ = false;
-  CompletionObserver observer_{*this};
+  CCompletionObserver observer_{*this, kDoneMessage};
   CGUILabel caption_;
   CGUILabel passwordLabel_;
   CGUILabel hintLabel_;

@@ -8,7 +8,9 @@
 #include "strings.h"
 
 CDriveSwitchDlg::CDriveSwitchDlg(UINT doneMessage, HWND parent)
-    : CDialog(IDD_WRITE_PROTECTION_DIALOG, parent), doneMessage_(doneMessage), observer_(*this) {}
+    : CDialog(IDD_WRITE_PROTECTION_DIALOG, parent),
+      doneMessage_(doneMessage),
+      observer_(*this, doneMessage) {}
 
 INT_PTR CDriveSwitchDlg::Run() { return DoModal(false); }
 
@@ -46,11 +48,7 @@ void CDriveSwitchDlg::OnTimer(UINT_PTR id) {
 
 bool CDriveSwitchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
   if (message != doneMessage_) return false;
-  EndDialog(wParam == kSucceeded ? IDOK : IDCANCEL);
+  EndDialog(wParam == CCompletionObserver::kSucceeded ? IDOK : IDCANCEL);
   result = 0;
   return true;
-}
-
-void CDriveSwitchDlg::CompletionObserver::Post(WPARAM outcome) {
-  PostMessageA(owner_.GetSafeHwnd(), owner_.doneMessage_, outcome, 0);
 }

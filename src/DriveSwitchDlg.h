@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "CompletionObserver.h"
 #include "GUI/Dialog.h"
 #include "sdk/PDKSDK.h"
 
@@ -15,10 +16,6 @@ class CDriveSwitchDlg : public CDialog {
  public:
   static constexpr UINT_PTR kStartTimer = 1155;
   static constexpr UINT kStartDelayMs = 50;
-  // What the completion observer posts as wParam.
-  static constexpr WPARAM kSucceeded = 1;
-  static constexpr WPARAM kFailed = 2;
-
   // Runs the switch modally without showing a window: IDOK when the drive
   // switched, IDCANCEL otherwise, -1 when the window could not be made.
   INT_PTR Run();
@@ -43,23 +40,7 @@ class CDriveSwitchDlg : public CDialog {
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
-  // Posts the done message to the dialog's window from whatever thread the
-  // drive reports on.
-  class CompletionObserver : public IDepositNotify {
-   public:
-    explicit CompletionObserver(CDriveSwitchDlg& owner) : owner_(owner) {}
-    void onProgress(int) override {}
-    void onFormatDone() override {}
-    void onError(int, const char*) override { Post(kFailed); }
-    void onCompleted() override { Post(kSucceeded); }
-    void onReconnectFailed(int, const char*) override { Post(kFailed); }
-
-   private:
-    void Post(WPARAM outcome);
-    CDriveSwitchDlg& owner_;
-  };
-
   CPDK* device_ = nullptr;
   const UINT doneMessage_;
-  CompletionObserver observer_;
+  CCompletionObserver observer_;
 };
