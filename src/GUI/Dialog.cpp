@@ -68,13 +68,13 @@ bool CDialog::Create() {
   return true;
 }
 
-INT_PTR CDialog::DoModal(bool shown) {
+INT_PTR CDialog::DoModal() {
   // The parent is disabled only when it was enabled, so that a nested modal
   // dialog does not enable it again behind its own caller's back.
   const bool disableParent = parent_ != nullptr && IsWindowEnabled(parent_);
   if (!Create()) return -1;
   if (disableParent) EnableWindow(parent_, FALSE);
-  if (shown) ShowWindow(hwnd_, SW_SHOW);
+  ShowWindow(hwnd_, SW_SHOW);
   INT_PTR result = RunModalLoop();
   if (disableParent) EnableWindow(parent_, TRUE);
   DestroyWindow();
