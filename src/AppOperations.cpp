@@ -22,10 +22,6 @@ const struct {
     {"shell\\verb", Action::kNone}, {"shell\\verb\\command", Action::kNone},
 };
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 CAutorun::CAutorun(std::string root) : m_root(std::move(root)), m_file(m_root + "Autorun.inf") {}
@@ -44,7 +40,7 @@ std::string CAutorun::ReadLine(const char* key) const {
 }
 
 bool CAutorun::Run() const {
-  if (!Exists(m_file)) return false;
+  if (!CWinExplorer::PathExists(m_file)) return false;
   for (const auto& entry : kKeys) {
     const std::string value = ReadLine(entry.key);
     if (value.empty()) continue;
@@ -61,7 +57,7 @@ void CAutorun::Open(const std::string& value) const {
     return;
   }
   const std::string onDrive = m_root + value;
-  CWinExplorer::Open(Exists(onDrive) ? onDrive : value, std::string());
+  CWinExplorer::Open(CWinExplorer::PathExists(onDrive) ? onDrive : value, std::string());
 }
 
 void CAutorun::SplitIconValue(const std::string& value, std::string& file, unsigned& index) {

@@ -37,11 +37,7 @@ bool CAppShortcuts::Exists(int kind) {
 bool CAppShortcuts::Delete(int kind) {
   const std::string folder = CWinExplorer::GetSpecialFolder(kind);
   if (folder.empty()) return false;
-  // The list the shell takes ends with two NULs.
-  const std::string from = folder + "\\" + kShortcutName + std::string(2, '\0');
-  SHFILEOPSTRUCTA op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-  return SHFileOperationA(&op) == 0 && !Exists(kind);
+  return CWinExplorer::FileOperation(FO_DELETE, folder + "\\" + kShortcutName, std::string(),
+                                     FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT) &&
+         !Exists(kind);
 }

@@ -25,20 +25,8 @@ constexpr DWORD kPersonalFileAttributes =
 // replaced behind the user's back, never with a question.
 constexpr FILEOP_FLAGS kQuietFileOperation = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool QuietFileOperation(UINT function, const std::string& from, const std::string& to) {
-  // Both lists end with a double NUL.
-  const std::string fromList = from + std::string(2, '\0');
-  const std::string toList = to + std::string(2, '\0');
-  SHFILEOPSTRUCTA op{};
-  op.wFunc = function;
-  op.pFrom = fromList.c_str();
-  op.pTo = to.empty() ? nullptr : toList.c_str();
-  op.fFlags = kQuietFileOperation;
-  return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted;
+  return CWinExplorer::FileOperation(function, from, to, kQuietFileOperation);
 }
 
 bool WriteBytes(const std::string& path, const void* data, DWORD size, DWORD attributes) {
@@ -254,7 +242,7 @@ int CPDKProxy::ReadIndex(const char* key) {
 int CPDKProxy::GetPersonalIcon(HICON& icon, int& index) {
   icon = nullptr;
   const std::string file = PersonalIconPath();
-  if (!IsValid() || !Exists(file)) return kPersonalUnset;
+  if (!IsValid() || !CWinExplorer::PathExists(file)) return kPersonalUnset;
   icon = static_cast<HICON>(LoadImageA(nullptr, file.c_str(), IMAGE_ICON, 0, 0,
                                        LR_LOADFROMFILE | LR_DEFAULTSIZE | LR_CREATEDIBSECTION));
   index = ReadIndex(kIconIndexKey);
@@ -264,7 +252,7 @@ int CPDKProxy::GetPersonalIcon(HICON& icon, int& index) {
 int CPDKProxy::GetPersonalSound(std::string& path, int& index) {
   path.clear();
   const std::string file = PersonalSoundPath();
-  if (!IsValid() || !Exists(file)) return kPersonalUnset;
+  if (!IsValid() || !CWinExplorer::PathExists(file)) return kPersonalUnset;
   path = file;
   index = ReadIndex(kSoundIndexKey);
   return kPersonalSet;
@@ -291,7 +279,7 @@ bool CPDKProxy::SetLabel(const std::string& text) {
 
 bool CPDKProxy::EnsureDeviceSettingsFolder() const {
   const std::string folder = FolderPath(kDeviceSettingsFolder);
-  if (Exists(folder)) return true;
+  if (CWinExplorer::PathExists(folder)) return true;
   // The folders' customised look is given by the personal-folder code.
   return CWinExplorer::CreateFolderWithParents(FolderPath(kProfileFolder)) &&
          CWinExplorer::CreateFolderWithParents(folder);
@@ -300,7 +288,7 @@ bool CPDKProxy::EnsureDeviceSettingsFolder() const {
 bool CPDKProxy::StorePersonalFile(const std::string& file, const std::string& sourcePath,
                                   UINT resourceId, bool isIcon, const char* indexKey, int index) {
   if (!IsValid() || !EnsureDeviceSettingsFolder()) return false;
-  if (Exists(file)) {
+  if (CWinExplorer::PathExists(file)) {
     // A read-only file would survive its deletion on some systems.
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     QuietFileOperation(FO_DELETE, file, std::string());
@@ -320,7 +308,7 @@ bool CPDKProxy::StorePersonalFile(const std::string& file, const std::string& so
                 WriteBytes(file, data, size, attributes);
     }
   } else if (!sourcePath.empty()) {
-    written = QuietFileOperation(FO_COPY, sourcePath, file) && Exists(file);
+    written = QuietFileOperation(FO_COPY, sourcePath, file) && CWinExplorer::PathExists(file);
     if (written && isIcon) SetFileAttributesA(file.c_str(), attributes);
   }
   return written && m_pdk.cookies().setInt(kCookieSection, indexKey, index) == pdk::kOk;
@@ -336,7 +324,7 @@ bool CPDKProxy::SetPersonalSound(const std::string& sourcePath, UINT resourceId,
 }
 
 bool CPDKProxy::HasPersonalFolders() const {
-  return IsValid() && Exists(FolderPath(kPersonalFolder));
+  return IsValid() && CWinExplorer::PathExists(FolderPath(kPersonalFolder));
 }
 
 CToolsList* CPDKProxy::GetToolsList() {

@@ -218,6 +218,23 @@ bool CWinExplorer::DeleteShortcut(int kind, const std::string& name) {
   return DeleteFileA((folder + "\\" + name).c_str()) != 0;
 }
 
+bool CWinExplorer::PathExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CWinExplorer::FileOperation(UINT function, const std::string& from, const std::string& to,
+                                 WORD flags) {
+  // Both lists end with a double NUL.
+  const std::string fromList = from + std::string(2, '\0');
+  const std::string toList = to + std::string(2, '\0');
+  SHFILEOPSTRUCTA op{};
+  op.wFunc = function;
+  op.pFrom = fromList.c_str();
+  op.pTo = to.empty() ? nullptr : toList.c_str();
+  op.fFlags = flags;
+  return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
 bool CWinExplorer::ShortcutExists(int kind, const std::string& name) {
   const std::string folder = GetSpecialFolder(kind);
   if (folder.empty()) return false;

@@ -17,6 +17,8 @@ class CWinExplorer {
   // The folder of `kind` (not created); empty for a kind the program does not use.
   static std::string GetSpecialFolder(int kind);
 
+  // Whether a file or folder of that path exists.
+  static bool PathExists(const std::string& path);
   // Creates `folder` with every missing parent; true when it exists afterwards.
   static bool CreateFolderWithParents(const std::string& folder);
 
@@ -66,6 +68,11 @@ class CWinExplorer {
   };
   // Reads the shell link `path` (".lnk" added when the path lacks it).
   static bool ResolveShortcut(const std::string& path, ShortcutInfo& info);
+
+  // SHFileOperationA of one file, `to` empty for none; `flags` are FOF_ flags.
+  // False when the shell failed or aborted.
+  static bool FileOperation(UINT function, const std::string& from, const std::string& to,
+                            WORD flags);
 
   // The system's text of an error code, in the user's language.
   static std::string SystemMessage(DWORD code);

@@ -11,6 +11,7 @@
 #include "StringLoader.h"
 #include "SyncBox.h"
 #include "SyncSettingsDlg.h"
+#include "WinExplorer.h"
 #include "strings.h"
 
 namespace tovik {
@@ -39,9 +40,6 @@ void Text(HDC dc, const std::string& text, int left, int top, int right, int bot
   DrawTextA(dc, text.c_str(), int(text.size()), &r, format | DT_SINGLELINE | DT_NOPREFIX);
 }
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 }  // namespace
 
 CSyncDlg::CSyncDlg(HWND parent, CSyncEngine& engine, char firstVolume)
@@ -422,8 +420,8 @@ void CSyncDlg::DrawItem(const DRAWITEMSTRUCT& item) const {
   const std::string host = action->GetHostPath();
   const std::string drive = action->GetDrivePath();
   SHFILEINFOA info{};
-  if (SHGetFileInfoA(Exists(host) ? host.c_str() : drive.c_str(), 0, &info, sizeof(info),
-                     SHGFI_ICON | SHGFI_LARGEICON) != 0 &&
+  if (SHGetFileInfoA(CWinExplorer::PathExists(host) ? host.c_str() : drive.c_str(), 0, &info,
+                     sizeof(info), SHGFI_ICON | SHGFI_LARGEICON) != 0 &&
       info.hIcon != nullptr) {
     DrawIconEx(dc, r.left + 10, r.top + 10, info.hIcon, 32, 32, 0, nullptr, DI_NORMAL);
     DestroyIcon(info.hIcon);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "AppSettings.h"
 #include "PDKException.h"
 #include "SyncBox.h"
 #include "SyncDlg.h"
@@ -68,13 +69,8 @@ std::string CSyncEntry::LettersOfRoots(const std::string& roots) {
 }
 
 std::string CSyncEntry::DatabaseFolder() {
-  std::string base = CWinExplorer::GetSpecialFolder(CSIDL_APPDATA);
-  if (base.empty()) {
-    char temp[MAX_PATH] = "";
-    const DWORD length = GetTempPathA(sizeof(temp), temp);
-    if (length > 0 && length < sizeof(temp)) base = WithoutSlash(temp);
-  }
-  return base + "\\Tovik\\";
+  // The databases live beside the program and its settings.
+  return CAppSettings::InstallFolder() + "\\";
 }
 
 bool CSyncEntry::ParamsFor(Kind kind, const SyncDrive& drive, SyncParams& params) {
