@@ -140,6 +140,11 @@
 
 // Controls the toolkit knows by id.
 #define IDC_CAPTION_CTL 1072
+// The login dialog.
+#define IDC_PASSWORD_CTL 1104
+#define IDC_PASSWORD_EDIT 1105
+#define IDC_HINT_CTL 1106
+#define IDC_HINT_TXT 1107
 #define IDC_CLOSE_BUTTON 1073
 #define IDC_NOTIFY_TEXT 1098
 

@@ -368,6 +368,11 @@ bool CWinExplorer::CloseExplorerWindows(char letter) {
   return true;
 }
 
+void CWinExplorer::CloseExplorerWindowsOfRoots(const char* roots) {
+  for (const char* root = roots; *root != '\0'; root += std::strlen(root) + 1)
+    CloseExplorerWindows(root[0]);
+}
+
 bool CWinExplorer::Open(const std::string& path, const std::string& parameters) {
   const std::string folder = FolderOf(path);
   const HINSTANCE result = ShellExecuteA(nullptr, "open", path.c_str(),

@@ -45,6 +45,8 @@ class CWinExplorer {
   // Makes every Explorer window on drive `letter` leave it, so the volume is
   // free; waits 500 ms for them and answers true.
   static bool CloseExplorerWindows(char letter);
+  // The same for each root of a list such as "E:\\", NUL, "F:\\", NUL, NUL.
+  static void CloseExplorerWindowsOfRoots(const char* roots);
   // Through the shell's window collection: the first window on the drive is
   // sent to My Computer (closed on 98 SE), the others closed. False when the
   // system offers no collection.
