@@ -59,12 +59,13 @@ BOOL CPlundaPreferencesDlg::OnInitDialog() {
   SetSkin(IDG_PLUNDA_PREFERENCES_SKIN);
   SetControlInfo(IDC_CAPTION_CTL, "IDC_CAPTION_CTL", 1, 18, 1, 308);
   SetControlInfo(IDC_CLOSE_BUTTON, "IDC_CLOSE_BUTTON", 3, 16, 291, 304);
-  SetControlInfo(IDC_BROWSE_FOR_ICON_STR, "IDC_BROWSE_FOR_ICON_STR", 29, 45, 32, 200);
+  // The headings run to the skin's right edge: bold, they would wrap within the lists' width.
+  SetControlInfo(IDC_BROWSE_FOR_ICON_STR, "IDC_BROWSE_FOR_ICON_STR", 29, 45, 32, 290);
   SetControlInfo(IDC_ICON_COMBOBOXEX, "IDC_ICON_COMBOBOXEX", 50, 72, 32, 170);
-  SetControlInfo(IDC_BROWSE_FOR_SOUND_STR, "IDC_BROWSE_FOR_SOUND_STR", 80, 96, 32, 200);
+  SetControlInfo(IDC_BROWSE_FOR_SOUND_STR, "IDC_BROWSE_FOR_SOUND_STR", 80, 96, 32, 290);
   SetControlInfo(IDC_SOUND_COMBOBOXEX, "IDC_SOUND_COMBOBOXEX", 99, 121, 32, 170);
   SetControlInfo(IDC_PLAY_SOUND, "IDC_PLAY_SOUND", 98, 122, 175, 250);
-  SetControlInfo(IDC_SET_PDK_LABEL_STR, "IDC_SET_PDK_LABEL_STR", 127, 141, 32, 197);
+  SetControlInfo(IDC_SET_PDK_LABEL_STR, "IDC_SET_PDK_LABEL_STR", 127, 141, 32, 290);
   SetControlInfo(IDC_SET_PDK_LABEL_EDIT, "IDC_SET_PDK_LABEL_EDIT", 145, 165, 32, 197);
   SetControlInfo(IDC_PDK_VERSION_STR, "IDC_PDK_VERSION_STR", 182, 200, 41, 262);
   SetResizableControlInfo(IDOK, "IDOK", 0, 24, 218, 272, true);

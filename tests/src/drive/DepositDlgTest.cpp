@@ -16,7 +16,7 @@ namespace {
 
 using drivetest::BoxAnswerer;
 using drivetest::DriveTest;
-using drivetest::kBusOnlyLetter;
+using drivetest::kZoneLetter;
 
 constexpr char kPassword[] = "open sesame";
 constexpr int kPublic = 0;
@@ -35,7 +35,7 @@ class DepositDlgTest : public DriveTest {
     config.allocationUnitSectors = 1024;
     drive = &MakeDrive(config);
     // On a letter of its own: the switch changes what the volume shows.
-    const int id = PlugInserted(*drive, {kBusOnlyLetter});
+    const int id = PlugInserted(*drive, {kZoneLetter});
     ASSERT_GE(id, 0);
     ASSERT_TRUE(device.attachDevice(manager->GetProxy(id).DeviceInfo()));
     DepositParams zone;
@@ -56,7 +56,7 @@ class DepositDlgTest : public DriveTest {
   }
   int Visible() {
     int state = -1;
-    EXPECT_EQ(device.getVisiblePartition(kBusOnlyLetter, state), pdk::kOk);
+    EXPECT_EQ(device.getVisiblePartition(kZoneLetter, state), pdk::kOk);
     return state;
   }
 
@@ -80,7 +80,7 @@ TEST_F(DepositDlgTest, ABusyDriveTellsWhyAndStaysInItsZone) {
   LogIn();
   BoxAnswerer boxes;
   {
-    drivetest::BusyDrive busy(port, *drive, kBusOnlyLetter);
+    drivetest::BusyDrive busy(port, *drive, kZoneLetter);
     CDepositLogoutDlg dialog;
     dialog.SetDevice(&device);
     EXPECT_EQ(dialog.Run(), IDCANCEL);
@@ -184,7 +184,7 @@ TEST_F(DepositDlgTest, LoginOnABusyDriveTellsWhyAndKeepsTheDialog) {
   if (!drivetest::SdkCanSeeABusyDrive()) GTEST_SKIP() << "the SDK never sees a busy drive here";
   BoxAnswerer boxes;
   {
-    drivetest::BusyDrive busy(port, *drive, kBusOnlyLetter);
+    drivetest::BusyDrive busy(port, *drive, kZoneLetter);
     CDepositLoginDlg dialog;
     dialog.SetDevice(&device);
     LoginScript script(dialog, boxes, kPassword, 1);

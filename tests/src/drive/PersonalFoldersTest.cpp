@@ -19,6 +19,7 @@ namespace {
 
 using drivetest::BoxAnswerer;
 using drivetest::DriveTest;
+using drivetest::SourceFile;
 using shelltest::CheckRecord;
 using shelltest::Exists;
 using shelltest::ReadFile;
@@ -40,12 +41,6 @@ const char kPersonalDescription[] =
     "Attributes=1\r\n IconArea_Image=image.gif\r\n";
 constexpr DWORD kFileAttributes =
     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
-
-std::string SourceFile(const std::string& relative) {
-  std::string path = std::string("Z:") + TOVIK_SOURCE_DIR + "/" + relative;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-}
 
 DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 

@@ -16,16 +16,11 @@
 
 namespace {
 
+using drivetest::SourceFile;
+
 using drivetest::DriveTest;
 using drivetest::WindowText;
 using shelltest::ReadFile;
-
-// The committed artwork the resources are built from, through Wine's Z: drive.
-std::string SourceFile(const std::string& relative) {
-  std::string path = std::string("Z:") + TOVIK_SOURCE_DIR + "/" + relative;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-}
 
 // Runs `steps` on the open dialog, one per timer tick, then presses `last`
 // (OK or Cancel). A file dialog the dialog opens meanwhile is cancelled.
