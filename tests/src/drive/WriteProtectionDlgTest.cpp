@@ -18,6 +18,7 @@ using drivetest::DriveTest;
 using drivetest::kBusOnlyLetter;
 
 constexpr uint8_t kProtectBit = 0x02;  // in byte 8 of the drive's configuration block
+constexpr uint32_t kRefusedReads = 100;
 
 class WriteProtectionDlgTest : public DriveTest {
  protected:
@@ -93,7 +94,9 @@ TEST_F(WriteProtectionDlgTest, ARefusedSwitchTellsWhyAndEndsWithCancel) {
     if (c.busy) {
       busy = std::make_unique<drivetest::BusyDrive>(port, *drive, kBusOnlyLetter);
     } else {
-      drive->injectFaults(emu::FaultKind::CheckCondition, 1,
+      // Every read of the configuration fails: the ME transport sends a
+      // failed command again before it gives up.
+      drive->injectFaults(emu::FaultKind::CheckCondition, kRefusedReads,
                           emu::CCommandFilter::vendor(emu::CEmulatedDrive::kSubCodeConfigRead));
     }
     // The opposite state first, so a switch that happened would show.
