@@ -52,6 +52,8 @@ class CPDKProxy {
   // "E:\"; empty without letters.
   std::string RootPath() const;
   DeviceParams DeviceInfo() const;
+  // The SDK handle the dialogs work on (login, logout, write protection).
+  CPDK* Device() { return &m_pdk; }
   // Bytes, -1 when the SDK cannot tell.
   int Capacity();
   // Whether the volume of `letter` shows the public partition.

@@ -212,6 +212,12 @@ bool CWinExplorer::CreateShortcut(int kind, const std::string& target, const std
   return WriteShellLink(folder + "\\" + name, target, description, arguments, iconIndex);
 }
 
+bool CWinExplorer::CreateShellLink(const std::string& file, const std::string& target,
+                                   const std::string& description, const std::string& arguments,
+                                   int iconIndex) {
+  return WriteShellLink(file, target, description, arguments, iconIndex);
+}
+
 bool CWinExplorer::DeleteShortcut(int kind, const std::string& name) {
   const std::string folder = GetSpecialFolder(kind);
   if (folder.empty()) return false;
@@ -366,6 +372,11 @@ bool CWinExplorer::CloseExplorerWindows(char letter) {
   // The windows need a moment to let go of the volume.
   Sleep(500);
   return true;
+}
+
+void CWinExplorer::CloseExplorerWindowsOfRoots(const char* roots) {
+  for (const char* root = roots; *root != '\0'; root += std::strlen(root) + 1)
+    CloseExplorerWindows(root[0]);
 }
 
 bool CWinExplorer::Open(const std::string& path, const std::string& parameters) {

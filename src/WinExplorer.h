@@ -26,6 +26,10 @@ class CWinExplorer {
   static bool CreateShortcut(int kind, const std::string& target, const std::string& name,
                              const std::string& description, const std::string& arguments,
                              int iconIndex);
+  // Writes the shell link file `file` (a full path) to `target`.
+  static bool CreateShellLink(const std::string& file, const std::string& target,
+                              const std::string& description, const std::string& arguments,
+                              int iconIndex);
   static bool DeleteShortcut(int kind, const std::string& name);
   // `name` carries its leading "\".
   static bool ShortcutExists(int kind, const std::string& name);
@@ -45,6 +49,8 @@ class CWinExplorer {
   // Makes every Explorer window on drive `letter` leave it, so the volume is
   // free; waits 500 ms for them and answers true.
   static bool CloseExplorerWindows(char letter);
+  // The same for each root of a list such as "E:\\", NUL, "F:\\", NUL, NUL.
+  static void CloseExplorerWindowsOfRoots(const char* roots);
   // Through the shell's window collection: the first window on the drive is
   // sent to My Computer (closed on 98 SE), the others closed. False when the
   // system offers no collection.

@@ -24,6 +24,10 @@ class CApplication {
 
   HINSTANCE Instance() const { return instance_; }
   const std::string& CommandLine() const { return commandLine_; }
+  // The window the tray and the popups report to; none until the main
+  // window says so.
+  HWND MainWindow() const { return mainWindow_; }
+  void SetMainWindow(HWND window) { mainWindow_ = window; }
 
  protected:
   // False ends the program at once (ExitInstance still runs).
@@ -33,4 +37,5 @@ class CApplication {
  private:
   HINSTANCE instance_ = nullptr;
   std::string commandLine_;
+  HWND mainWindow_ = nullptr;
 };

@@ -68,13 +68,13 @@ bool CDialog::Create() {
   return true;
 }
 
-INT_PTR CDialog::DoModal() {
+INT_PTR CDialog::DoModal(bool shown) {
   // The parent is disabled only when it was enabled, so that a nested modal
   // dialog does not enable it again behind its own caller's back.
   const bool disableParent = parent_ != nullptr && IsWindowEnabled(parent_);
   if (!Create()) return -1;
   if (disableParent) EnableWindow(parent_, FALSE);
-  ShowWindow(hwnd_, SW_SHOW);
+  if (shown) ShowWindow(hwnd_, SW_SHOW);
   INT_PTR result = RunModalLoop();
   if (disableParent) EnableWindow(parent_, TRUE);
   DestroyWindow();

@@ -19,7 +19,8 @@ class CDialog : public CWnd {
   // Creates the window, shows it, keeps the parent disabled and runs the modal
   // loop until EndDialog; destroys the window and answers the result, or -1
   // when the window could not be made.
-  INT_PTR DoModal();
+  // `shown` false runs the loop on a window that stays hidden.
+  INT_PTR DoModal(bool shown = true);
   // Runs the modal loop on a window that exists already (the main window's
   // way of running); answers the result of EndDialog.
   INT_PTR RunModalLoop();

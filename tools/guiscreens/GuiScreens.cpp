@@ -19,6 +19,7 @@
 
 #include "AboutDlg.h"
 #include "AppSettings.h"
+#include "DepositLoginDlg.h"
 #include "GUI/Application.h"
 #include "GUI/BCMenu.h"
 #include "GUI/GUIButton.h"
@@ -30,6 +31,7 @@
 #include "GUIMessageBoxCheckDlg.h"
 #include "GuiTestIds.h"
 #include "InstallWizardDlg.h"
+#include "PlundaPreferencesDlg.h"
 #include "PreferencesDlg.h"
 #include "StringLoader.h"
 #include "SyncDlg.h"
@@ -167,7 +169,42 @@ std::unique_ptr<CDialog> MakeWindowScene(const std::string& scene) {
     return std::make_unique<CPreferencesDlg>(nullptr, program);
   }
   if (scene == "wizard") return std::make_unique<CInstallWizardDlg>(nullptr, program);
+  if (scene == "login" || scene == "login-error") return std::make_unique<CDepositLoginDlg>();
+  if (scene == "drive-settings-icons" || scene == "drive-settings-sounds")
+    return std::make_unique<CPlundaPreferencesDlg>();
   return nullptr;
+}
+
+// What a scene shows once its window is up: the login's hint and typed
+// password as a drive with a hint would have them, an error box over the
+// login, a list of the personalisation dropped down.
+void CompleteWindowScene(const std::string& scene, CDialog& window) {
+  static std::unique_ptr<CGUIMessageBoxDlg> box;
+  HWND hwnd = window.GetSafeHwnd();
+  if (scene == "login" || scene == "login-error") {
+    SetDlgItemTextA(hwnd, IDC_HINT_TXT, "the name of our first cat");
+    SetDlgItemTextA(hwnd, IDC_PASSWORD_EDIT, "secret");
+  }
+  if (scene == "login-error") {
+    box = std::make_unique<CGUIMessageBoxDlg>(hwnd);
+    box->Setup(CStringLoader::LoadString(IDS_LOGIN_WRONG),
+               CStringLoader::LoadString(IDS_SUFFIX_ERROR), CStringLoader::LoadString(IDS_TRY_AGAIN),
+               "", CGUIMessageBoxDlg::kFirstButton, IDG_MESSAGE_SKIN, 0);
+    if (box->Create()) {
+      // Lower right of its place over the login, so the login shows behind it.
+      RECT r{};
+      GetWindowRect(box->GetSafeHwnd(), &r);
+      SetWindowPos(box->GetSafeHwnd(), HWND_TOP, r.left + 60, r.top + 70, 0, 0, SWP_NOSIZE);
+      ShowWindow(box->GetSafeHwnd(), SW_SHOW);
+    }
+  }
+  if (scene == "drive-settings-icons" || scene == "drive-settings-sounds") {
+    const UINT list = scene == "drive-settings-icons" ? IDC_ICON_COMBOBOXEX : IDC_SOUND_COMBOBOXEX;
+    SendDlgItemMessageA(hwnd, int(list), CB_SETCURSEL, 3, 0);
+    SendDlgItemMessageA(hwnd, IDC_SET_PDK_LABEL_EDIT, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>("Anna's drive"));
+    SendDlgItemMessageA(hwnd, int(list), CB_SHOWDROPDOWN, TRUE, 0);
+  }
 }
 
 std::string g_menuReady, g_menuDone;
@@ -416,6 +453,7 @@ class ScreensApp : public CApplication {
     } else if ((window = MakeWindowScene(scene_)) != nullptr) {
       if (!window->Create()) return false;
       ShowWindow(window->GetSafeHwnd(), SW_SHOW);
+      CompleteWindowScene(scene_, *window);
     } else if (scene_ == "dialog") {
       if (!dialog.Create()) return false;
       ShowWindow(dialog.GetSafeHwnd(), SW_SHOW);

@@ -13,17 +13,12 @@
 
 namespace {
 
+using drivetest::SourceFile;
+
 using drivetest::DriveTest;
 using drivetest::kLetter;
 using shelltest::Exists;
 using shelltest::ReadFile;
-
-// The committed artwork the resources are built from, through Wine's Z: drive.
-std::string SourceFile(const std::string& relative) {
-  std::string path = std::string("Z:") + TOVIK_SOURCE_DIR + "/" + relative;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-}
 
 class PDKProxyTest : public DriveTest {
  protected:
