@@ -127,7 +127,8 @@ std::string CPlundaViewDlg::FormatSize(DWORD low, DWORD high) {
   if (high == 0xFFFFFFFFu) return CStringLoader::LoadString(IDS_UNFORMATTED);
   const double megabytes = double(low) / kMegabyte;
   char text[64];
-  if (megabytes > 99) {
+  // Whole megabytes decide: 99.5 MB is still written with its tenth.
+  if (unsigned(megabytes) > 99) {
     std::snprintf(text, sizeof text, CStringLoader::LoadString(IDS_SIZE_MB).c_str(),
                   unsigned(megabytes));
   } else {
@@ -266,7 +267,6 @@ void CPlundaViewDlg::Detach(bool removed) {
   if (child_ != nullptr) child_->EndDialog(IDCANCEL);
   StopMonitor();
   if (removed && CAppSettings().ReadSetting("AudioIndication") != 0) {
-    lastSound_ = "resource 401";
     PlaySoundA(MAKEINTRESOURCEA(IDW_REMOVED), CApplication::ResourceHandle(),
                SND_RESOURCE | SND_ASYNC);
   }
@@ -298,11 +298,9 @@ void CPlundaViewDlg::PlayInsertionSound() {
   std::string path;
   int index = 0;
   if (proxy_->GetPersonalSound(path, index) == CPDKProxy::kPersonalSet && !path.empty()) {
-    lastSound_ = path;
     PlaySoundA(path.c_str(), nullptr, SND_FILENAME | SND_ASYNC);
     return;
   }
-  lastSound_ = "resource 400";
   PlaySoundA(MAKEINTRESOURCEA(IDW_INSERTED), CApplication::ResourceHandle(),
              SND_RESOURCE | SND_ASYNC);
 }
@@ -699,7 +697,6 @@ void CPlundaViewDlg::OnDropFiles(HDROP drop) {
 // ---------------------------------------------------------------- tools menu
 
 void CPlundaViewDlg::OnTools() {
-  if (!IsValid()) return;
   BCMenu menu;
   if (!menu.LoadMenu(IDR_DRIVE_MENU)) return;
   BCMenu* popup = menu.GetSubMenu(0);
@@ -712,12 +709,29 @@ void CPlundaViewDlg::OnTools() {
     ImageList_AddIcon(menuImages_, icon);
     DestroyIcon(icon);
   }
+  if (IsValid()) {
+    AddDriveItems(*popup);
+  } else {
+    // A view whose drive went away has nothing to offer.
+    popup->AppendODMenu(CStringLoader::LoadString(IDS_MENU_EMPTY), MF_STRING | MF_GRAYED, 0,
+                        nullptr, -1);
+  }
+  BCMenu::SetMenuDrawMode(BCMenu::kFlat);
+  popup->SetColors(kMenuFirst, kMenuBackground, 0);
+  popup->SetIconSize(kMenuIconSize, kMenuIconSize);
+  const int itemCount = GetMenuItemCount(popup->GetSafeHmenu());
+  const POINT at = MenuPlace(IDC_TOOLS_BUTTON, itemCount * (kMenuIconSize + 4));
+  popup->TrackPopupMenu(TPM_RIGHTBUTTON, at.x, at.y, hwnd_);
+  menu.DestroyMenu();
+}
+
+void CPlundaViewDlg::AddDriveItems(BCMenu& popup) {
   auto add = [&](UINT text, UINT command, int image) {
-    popup->AppendODMenu(CStringLoader::LoadString(text), MF_STRING, command,
-                        image >= 0 ? menuImages_ : nullptr, image);
+    popup.AppendODMenu(CStringLoader::LoadString(text), MF_STRING, command,
+                       image >= 0 ? menuImages_ : nullptr, image);
   };
   add(IDS_MENU_SETTINGS, kSettingsCommand, -1);
-  popup->AppendMenu(MF_SEPARATOR);
+  popup.AppendMenu(MF_SEPARATOR);
   if (proxy_->IsPrivacySupported() && proxy_->HasPrivacyZone()) {
     if (proxy_->IsLoggedIn()) {
       add(IDS_MENU_LOGOUT, kLogoutCommand, 0);
@@ -736,26 +750,19 @@ void CPlundaViewDlg::OnTools() {
   add(IDS_MENU_SYNC_FAVORITES, kSyncFavoritesCommand, -1);
   add(IDS_MENU_SYNC_DOCUMENTS, kSyncDocumentsCommand, -1);
   if (!proxy_->HasPersonalFolders()) add(IDS_MENU_PERSONAL_FOLDERS, kPersonalFoldersCommand, -1);
-  if (CToolsList* tools = proxy_->GetToolsList(); tools != nullptr && tools->Count() > 0) {
-    popup->AppendMenu(MF_SEPARATOR);
-    HICON folder = LoadIconResource(IDI_TOOL_FOLDER, kMenuIconSize);
-    const int folderImage = ImageList_AddIcon(menuImages_, folder);
-    DestroyIcon(folder);
-    for (const ToolItem& item : tools->Items()) {
-      int image = folderImage;
-      if (item.kind == ToolItem::kFile)
-        image = item.icon != nullptr ? ImageList_AddIcon(menuImages_, item.icon) : -1;
-      popup->AppendODMenu(item.displayName, MF_STRING, item.commandId,
-                          image >= 0 ? menuImages_ : nullptr, image);
-    }
+  CToolsList* tools = proxy_->GetToolsList();
+  if (tools == nullptr || tools->Count() == 0) return;
+  popup.AppendMenu(MF_SEPARATOR);
+  HICON folder = LoadIconResource(IDI_TOOL_FOLDER, kMenuIconSize);
+  const int folderImage = ImageList_AddIcon(menuImages_, folder);
+  DestroyIcon(folder);
+  for (const ToolItem& item : tools->Items()) {
+    int image = folderImage;
+    if (item.kind == ToolItem::kFile)
+      image = item.icon != nullptr ? ImageList_AddIcon(menuImages_, item.icon) : -1;
+    popup.AppendODMenu(item.displayName, MF_STRING, item.commandId,
+                       image >= 0 ? menuImages_ : nullptr, image);
   }
-  BCMenu::SetMenuDrawMode(BCMenu::kFlat);
-  popup->SetColors(kMenuFirst, kMenuBackground, 0);
-  popup->SetIconSize(kMenuIconSize, kMenuIconSize);
-  const int itemCount = GetMenuItemCount(popup->GetSafeHmenu());
-  const POINT at = MenuPlace(IDC_TOOLS_BUTTON, itemCount * (kMenuIconSize + 4));
-  popup->TrackPopupMenu(TPM_RIGHTBUTTON, at.x, at.y, hwnd_);
-  menu.DestroyMenu();
 }
 
 void CPlundaViewDlg::OnToolsCommand(UINT id) {
