@@ -218,30 +218,25 @@ void CPlundaViewDlg::SetupControls() {
 }
 
 void CPlundaViewDlg::AddToolTip(UINT id, const std::string& text) {
+  SendToolTip(TTM_ADDTOOLA, TTF_SUBCLASS, id, text);
+}
+
+void CPlundaViewDlg::SetToolTip(UINT id, const std::string& text) {
+  SendToolTip(TTM_UPDATETIPTEXTA, 0, id, text);
+}
+
+void CPlundaViewDlg::SendToolTip(UINT message, UINT flags, UINT id, const std::string& text) {
   HWND control = GetDlgItem(int(id));
   if (toolTip_ == nullptr || control == nullptr) return;
   std::string copy = text;
   TTTOOLINFOA tool{};
   // The first layout of the structure: every version of the control takes it.
   tool.cbSize = TTTOOLINFOA_V1_SIZE;
-  tool.uFlags = TTF_SUBCLASS | TTF_IDISHWND;
+  tool.uFlags = flags | TTF_IDISHWND;
   tool.hwnd = hwnd_;
   tool.uId = reinterpret_cast<UINT_PTR>(control);
   tool.lpszText = &copy[0];
-  SendMessageA(toolTip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-void CPlundaViewDlg::SetToolTip(UINT id, const std::string& text) {
-  HWND control = GetDlgItem(int(id));
-  if (toolTip_ == nullptr || control == nullptr) return;
-  std::string copy = text;
-  TTTOOLINFOA tool{};
-  tool.cbSize = TTTOOLINFOA_V1_SIZE;
-  tool.uFlags = TTF_IDISHWND;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = &copy[0];
-  SendMessageA(toolTip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageA(toolTip_, message, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // ---------------------------------------------------------------- drive

@@ -107,6 +107,7 @@ class CPlundaViewDlg : public CGUIDialog {
   void SetupControls();
   void AddToolTip(UINT id, const std::string& text);
   void SetToolTip(UINT id, const std::string& text);
+  void SendToolTip(UINT message, UINT flags, UINT id, const std::string& text);
   void PlaceWindow();
   bool StartMonitor();
   void StopMonitor();

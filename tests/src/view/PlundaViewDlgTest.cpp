@@ -583,6 +583,8 @@ TEST_F(ViewTest, HidingRemindsOnceUntilTheBoxIsTicked) {
               "the taskbar (near the clock).");
   }
   EXPECT_EQ(CAppSettings().ReadSetting("NoCloseNextTime"), 1);
+  shelltest::CheckRecord::Setting(SettingsName(), CAppSettings::SectionName(), "NoCloseNextTime",
+                                  "1");
   Show();
   BoxAnswerer boxes;
   Command(IDC_WIN_HIDE_BUTTON);
@@ -693,9 +695,13 @@ TEST_F(ViewPerKindTest, SendToShortcutsLiveWhileTheDriveDoesExceptOnXP) {
   const bool expected = GetWindowsKind() != kWinXP;
   for (char letter : {kLetter, kSecondLetter}) {
     SCOPED_TRACE(letter);
-    EXPECT_EQ(CWinExplorer::ShortcutExists(CSIDL_SENDTO,
-                                           "\\" + CWinExplorer::SendToShortcutName(letter)),
-              expected);
+    const std::string name = "\\" + CWinExplorer::SendToShortcutName(letter);
+    EXPECT_EQ(CWinExplorer::ShortcutExists(CSIDL_SENDTO, name), expected);
+    if (!expected) continue;
+    // What lnkinfo must read in it after the run.
+    const std::string root(1, letter);
+    shelltest::CheckRecord::Shortcut(CWinExplorer::GetSpecialFolder(CSIDL_SENDTO) + name,
+                                     root + ":\\", "", "", root + ":", root + ":\\,0");
   }
   view.Detach();
   for (char letter : {kLetter, kSecondLetter}) {

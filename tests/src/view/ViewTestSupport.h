@@ -14,6 +14,7 @@
 #include "DriveTestSupport.h"
 #include "PDKProxy.h"
 #include "PlundaViewDlg.h"
+#include "ShellTestSupport.h"
 #include "resource.h"
 
 namespace viewtest {
@@ -114,9 +115,15 @@ class ViewTest : public drivetest::DriveTest {
   void SetUp() override {
     DriveTest::SetUp();
     if (HasFatalFailure()) return;
+    // In the check folder when the run checks files afterwards; one per test.
     char temp[MAX_PATH] = "";
     GetTempPathA(sizeof temp, temp);
-    settings_ = std::string(temp) + "view-tests-Tovik.ini";
+    const std::string folder = shelltest::CheckRecord::Enabled()
+                                   ? shelltest::Env("TOVIK_SHELL_OUT") + "\\"
+                                   : std::string(temp);
+    settingsName_ = std::string("view-") +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+    settings_ = folder + settingsName_;
     DeleteFileA(settings_.c_str());
     CAppSettings::SetSettingsPath(settings_);
     Setting("VisualIndication", 1);
@@ -128,10 +135,12 @@ class ViewTest : public drivetest::DriveTest {
     view.Detach(false);
     view.DestroyWindow();
     CAppSettings::SetSettingsPath("");
-    DeleteFileA(settings_.c_str());
+    if (!shelltest::CheckRecord::Enabled()) DeleteFileA(settings_.c_str());
     DriveTest::TearDown();
   }
   static void Setting(const char* key, long value) { CAppSettings().WriteSetting(key, value); }
+  // The settings file's name in the check folder.
+  const std::string& SettingsName() const { return settingsName_; }
 
   // A drive plugged in on `letters`, its proxy from the manager.
   CPDKProxy* Insert(const char* serial, const std::vector<char>& letters = {drivetest::kLetter},
@@ -179,6 +188,7 @@ class ViewTest : public drivetest::DriveTest {
 
  private:
   std::string settings_;
+  std::string settingsName_;
 };
 
 }  // namespace viewtest
