@@ -20,6 +20,8 @@
 #include "GUI/Trace.h"
 #include "GUIMessageBoxCheckDlg.h"
 #include "PDKProxy.h"
+#include "PersonalFolders.h"
+#include "PlundaPreferencesDlg.h"
 #include "StringLoader.h"
 #include "SyncEntry.h"
 #include "ToolsList.h"
@@ -851,9 +853,11 @@ void CPlundaViewDlg::RunSync(int kind) {
 }
 
 void CPlundaViewDlg::RunSettings() {
-  // The personalisation dialog comes with its own branch.
+  CPlundaPreferencesDlg dialog(hwnd_);
+  dialog.SetProxy(proxy_);
+  if (RunChild(dialog) == IDOK && IsValid()) RefreshLabel();
 }
 
 void CPlundaViewDlg::RunPersonalFolders() {
-  // The personal folders come with their own branch.
+  CPersonalFolders::CreatePersonalFolders(hwnd_, *proxy_);
 }

@@ -543,6 +543,32 @@ TEST_F(ToolsMenuTest, SyncCommandsOpenTheSyncWindows) {
   EXPECT_TRUE(shelltest::Exists("R:\\My Profile\\Tovik USB Drive Documents"));
 }
 
+TEST_F(ToolsMenuTest, SettingsAndPersonalFoldersCommandsOpenTheirWindows) {
+  CPDKProxy* proxy = InsertAttached("0F3B27300025");
+  ASSERT_NE(proxy, nullptr);
+  {
+    // The personalisation dialog; a label typed there and OK show on the view.
+    Presser settings(IDC_ICON_COMBOBOXEX, IDOK, [](HWND window) {
+      SetDlgItemTextA(window, IDC_SET_PDK_LABEL_EDIT, "Holidays");
+    });
+    Command(CPlundaViewDlg::kSettingsCommand);
+    EXPECT_TRUE(settings.pressed());
+  }
+  EXPECT_EQ(Text(IDC_LABEL_CTL), "Holidays");
+  {
+    // The question first; OK makes the folders, and the menu stops offering them.
+    BoxAnswerer boxes;
+    Command(CPlundaViewDlg::kPersonalFoldersCommand);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text,
+              "Personal Folders are folders designated for certain type of files. To create "
+              "Personal Folders click 'OK', to abort click 'Cancel'.");
+  }
+  EXPECT_TRUE(proxy->HasPersonalFolders());
+  const std::vector<MenuItem> items = OpenMenu();
+  EXPECT_EQ(std::count(items.begin(), items.end(), Cmd(CPlundaViewDlg::kPersonalFoldersCommand)), 0);
+}
+
 TEST_F(ToolsMenuTest, AToolOfTheDriveIsStarted) {
   CPDKProxy* proxy = Insert("0F3B27300024");
   ASSERT_NE(proxy, nullptr);
