@@ -42,7 +42,7 @@ void CPlundaManagerViewDlg::OnDestroy() {
   KillTimer(kWatchTimer);
   for (auto& view : views_) {
     if (view == nullptr) continue;
-    view->Detach();
+    view->Detach(false);
     if (view->IsWindow()) view->DestroyWindow();
   }
   DeleteSendToShortcuts();
@@ -94,7 +94,7 @@ void CPlundaManagerViewDlg::CloseAll() {
   for (auto& view : views_) {
     if (!Visible(view.get())) continue;
     ShowWindow(view->GetSafeHwnd(), SW_HIDE);
-    view->Detach();
+    view->Detach(false);
   }
 }
 
