@@ -103,6 +103,10 @@ bool CKestovaApp::Start() {
   argument_ = __argc > 1 ? __argv[1] : "";
 
   if (argument_ == kUninstallSwitch) {
+    // A program cannot delete its own file: started from the install folder
+    // (the uninstall shortcut's way), the uninstaller hands over to a copy of
+    // itself in the temporary folder.
+    if (HandOverUninstall()) return false;
     if (MessageBoxA(nullptr, CStringLoader::LoadString(IDS_UNINSTALL_CONFIRM).c_str(),
                     CStringLoader::LoadString(IDS_CAPTION_PROGRAM).c_str(),
                     MB_ICONWARNING | MB_OKCANCEL) == IDOK) {
@@ -187,11 +191,28 @@ void CKestovaApp::TalkToRunningInstance() {
 }
 
 int CKestovaApp::Uninstall() {
+  HANDLE runningProcess = nullptr;
   if (HWND running = FindWindowA(nullptr, CKestovaDlg::kCaption)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(running, &pid);
+    runningProcess = OpenProcess(SYNCHRONIZE, FALSE, pid);
     SendMessageA(running, WM_UNINSTALL_EXIT, 0, 0);
   }
+  const DWORD start = GetTickCount();
   mutex_ = CreateMutexA(nullptr, FALSE, kInstanceMutex);
-  const DWORD wait = mutex_ != nullptr ? WaitForSingleObject(mutex_, kUninstallWaitMs) : WAIT_FAILED;
+  DWORD wait = mutex_ != nullptr ? WaitForSingleObject(mutex_, kUninstallWaitMs) : WAIT_FAILED;
+  // The instance lets the mutex go before its process ends, and its program
+  // file cannot be deleted until then.
+  if (runningProcess != nullptr) {
+    const DWORD spent = GetTickCount() - start;
+    if ((wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) &&
+        WaitForSingleObject(runningProcess, spent < kUninstallWaitMs ? kUninstallWaitMs - spent : 0) !=
+            WAIT_OBJECT_0) {
+      ReleaseMutex(mutex_);
+      wait = WAIT_TIMEOUT;
+    }
+    CloseHandle(runningProcess);
+  }
   if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
     if (mutex_ != nullptr) CloseHandle(mutex_);
     mutex_ = nullptr;
@@ -207,6 +228,20 @@ int CKestovaApp::Uninstall() {
   Remove(installFolder);
   Shutdown();
   return 1;
+}
+
+bool CKestovaApp::HandOverUninstall() const {
+  const auto slash = programPath_.rfind('\\');
+  if (slash == std::string::npos ||
+      lstrcmpiA(programPath_.substr(0, slash).c_str(), CAppSettings::InstallFolder().c_str()) != 0) {
+    return false;
+  }
+  char temp[MAX_PATH] = "";
+  if (GetTempPathA(sizeof temp, temp) == 0) return false;
+  const std::string copy = std::string(temp) + programPath_.substr(slash + 1);
+  SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return CopyFileA(programPath_.c_str(), copy.c_str(), FALSE) != FALSE &&
+         CWinExplorer::Open(copy, kUninstallSwitch);
 }
 
 bool CKestovaApp::CheckEnvironment() {

@@ -44,6 +44,9 @@ class CKestovaApp : public CApplication {
   int SingleInstance();
   // Tells the running instance of this start and of this program's version.
   void TalkToRunningInstance();
+  // Started from the install folder: a copy in the temporary folder is
+  // started to uninstall instead; true when it was.
+  bool HandOverUninstall() const;
   // 1 when everything is removed; 0 when the running instance would not end.
   int Uninstall();
   // False when the system or the user's rights rule the program out.

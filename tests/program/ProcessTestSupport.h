@@ -100,12 +100,18 @@ class Process {
  public:
   Process() = default;
   Process(const std::string& program, const std::string& arguments) { Start(program, arguments); }
+  // A process this test did not start, by its id.
+  explicit Process(DWORD pid) {
+    info_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
+                                 FALSE, pid);
+    info_.dwProcessId = pid;
+  }
   ~Process() {
     if (info_.hProcess != nullptr) {
       // A test that failed midway must not leave a running instance behind.
       if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 9);
       CloseHandle(info_.hProcess);
-      CloseHandle(info_.hThread);
+      if (info_.hThread != nullptr) CloseHandle(info_.hThread);
     }
   }
   Process(const Process&) = delete;
@@ -178,6 +184,12 @@ inline HWND WaitForWindow(DWORD pid, const char* className, const char* caption,
   WaitUntil([&] { return (found = FindWindowOf(pid, className, caption, visibleOnly)) != nullptr; },
             limitMs);
   return found;
+}
+
+inline DWORD ProcessOf(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return pid;
 }
 
 inline std::string TextOf(HWND window) {

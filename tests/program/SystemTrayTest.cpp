@@ -15,6 +15,7 @@
 #include "ShellTestSupport.h"
 #include "StringLoader.h"
 #include "SystemTray.h"
+#include "WineTray.h"
 #include "resource.h"
 
 namespace {
@@ -259,3 +260,5 @@ TEST_F(SystemTrayTest, TheIconGoesOnceAndNothingChangesWithoutIt) {
 }
 
 }  // namespace
+
+const auto* const kTrayKeeper = ::testing::AddGlobalTestEnvironment(new traytest::WineTrayKeeper);
