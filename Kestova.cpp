@@ -61,9 +61,9 @@ bool CKestovaApp::IsSupportedKind(int kind) {
 
 bool CKestovaApp::HasAdminRights() {
   if (!IsNTFamily()) return true;
-  HANDLE volume = CreateFileA("\\\\.\\C:", GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+  HANDLE volume =
+      CreateFileA("\\\\.\\C:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   if (volume == INVALID_HANDLE_VALUE) return false;
   CloseHandle(volume);
   return true;
@@ -158,7 +158,8 @@ int CKestovaApp::SingleInstance() {
     PDKSDK_init();
     sdkStarted_ = true;
     mutex_ = CreateMutexA(nullptr, FALSE, kInstanceMutex);
-    const DWORD wait = mutex_ != nullptr ? WaitForSingleObject(mutex_, kInstanceWaitMs) : WAIT_FAILED;
+    const DWORD wait =
+        mutex_ != nullptr ? WaitForSingleObject(mutex_, kInstanceWaitMs) : WAIT_FAILED;
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
       if (mutex_ != nullptr) CloseHandle(mutex_);
       mutex_ = nullptr;
@@ -206,8 +207,8 @@ int CKestovaApp::Uninstall() {
   if (runningProcess != nullptr) {
     const DWORD spent = GetTickCount() - start;
     if ((wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) &&
-        WaitForSingleObject(runningProcess, spent < kUninstallWaitMs ? kUninstallWaitMs - spent : 0) !=
-            WAIT_OBJECT_0) {
+        WaitForSingleObject(runningProcess, spent < kUninstallWaitMs ? kUninstallWaitMs - spent
+                                                                     : 0) != WAIT_OBJECT_0) {
       ReleaseMutex(mutex_);
       wait = WAIT_TIMEOUT;
     }
@@ -232,8 +233,8 @@ int CKestovaApp::Uninstall() {
 
 bool CKestovaApp::HandOverUninstall() const {
   const auto slash = programPath_.rfind('\\');
-  if (slash == std::string::npos ||
-      lstrcmpiA(programPath_.substr(0, slash).c_str(), CAppSettings::InstallFolder().c_str()) != 0) {
+  if (slash == std::string::npos || lstrcmpiA(programPath_.substr(0, slash).c_str(),
+                                              CAppSettings::InstallFolder().c_str()) != 0) {
     return false;
   }
   char temp[MAX_PATH] = "";

@@ -4,7 +4,6 @@
 #include "AppSettings.h"
 #include "GUI/Application.h"
 #include "GUI/BCMenu.h"
-#include "GUI/GUIMessageBoxDlg.h"
 #include "GUI/NotificationPopup.h"
 #include "GUI/Trace.h"
 #include "PDKManager.h"
@@ -12,6 +11,7 @@
 #include "PreferencesDlg.h"
 #include "SplashDlg.h"
 #include "StringLoader.h"
+#include "SyncBox.h"
 #include "VersionInfo.h"
 #include "WinExplorer.h"
 #include "resource.h"
@@ -24,8 +24,8 @@ constexpr UINT kShortNotice = 5000;
 constexpr UINT kPopupStep = 20;
 
 HICON LoadProgramIcon(UINT id, int size) {
-  return static_cast<HICON>(LoadImageA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id),
-                                       IMAGE_ICON, size, size, 0));
+  return static_cast<HICON>(
+      LoadImageA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
 }
 
 // The file the shortcuts and the start-up entry name: the installed copy,
@@ -78,16 +78,6 @@ BOOL CKestovaDlg::OnInitDialog() {
   return TRUE;
 }
 
-bool CKestovaDlg::Ask(const std::string& text, const std::string& caption, UINT pictureId,
-                      bool withCancel) {
-  CGUIMessageBoxDlg box(hwnd_);
-  box.Setup(text, caption, CStringLoader::LoadString(IDS_OK), CStringLoader::LoadString(IDS_CANCEL),
-            withCancel ? CGUIMessageBoxDlg::kFirstButton | CGUIMessageBoxDlg::kSecondButton
-                       : CGUIMessageBoxDlg::kFirstButton,
-            IDG_MESSAGE_SKIN, pictureId);
-  return box.DoModal() == IDOK;
-}
-
 void CKestovaDlg::ShowPopup(UINT textId, UINT pictureId, UINT timeout) {
   auto popup = CNotificationPopup::Create(CStringLoader::LoadString(textId), IDD_NOTIFY_POPUP,
                                           IDG_NOTIFY_SKIN, IDC_NOTIFY_TEXT, pictureId, timeout,
@@ -131,7 +121,8 @@ bool CKestovaDlg::OnDriveMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
       std::string text = CStringLoader::LoadString(IDS_CONNECT_FAILED);
       if (wParam != 0) text += char(wParam);
       TraceError(__FILE__, __LINE__, text);
-      Ask(text, CStringLoader::LoadString(IDS_SUFFIX_ERROR), IDG_ERROR_PICTURE, false);
+      tovik::CSyncBox::Ask(hwnd_, text, CStringLoader::LoadString(IDS_SUFFIX_ERROR),
+                           IDG_ERROR_PICTURE, false);
       break;
     }
     default:
@@ -153,14 +144,15 @@ bool CKestovaDlg::OnProgramMessage(UINT message, WPARAM wParam, LPARAM lParam, L
       return true;
     case WM_VERSION_CHECK: {
       uint32_t ownHigh = 0, ownLow = 0;
-      const bool readable = CVersionInfo::PackedProductVersion(CVersionInfo::ProgramPath(),
-                                                               ownHigh, ownLow);
+      const bool readable =
+          CVersionInfo::PackedProductVersion(CVersionInfo::ProgramPath(), ownHigh, ownLow);
       result = readable && IsNewer(uint32_t(wParam), uint32_t(lParam), ownHigh, ownLow) ? 1 : 0;
       return true;
     }
     case WM_NEWER_LAUNCHED:
-      result = Ask(CStringLoader::LoadString(IDS_NEWER_LAUNCHED),
-                   CStringLoader::LoadString(IDS_CAPTION_PROGRAM), IDG_WARNING_PICTURE, false)
+      result = tovik::CSyncBox::Ask(hwnd_, CStringLoader::LoadString(IDS_NEWER_LAUNCHED),
+                                    CStringLoader::LoadString(IDS_CAPTION_PROGRAM),
+                                    IDG_WARNING_PICTURE, false)
                    ? 1
                    : 0;
       return true;
@@ -254,8 +246,9 @@ void CKestovaDlg::OnPreferences() {
 }
 
 void CKestovaDlg::OnExit() {
-  if (!Ask(CStringLoader::LoadString(IDS_EXIT_CONFIRM),
-           CStringLoader::LoadString(IDS_CAPTION_PROGRAM), IDG_WARNING_PICTURE, true)) {
+  if (!tovik::CSyncBox::Ask(hwnd_, CStringLoader::LoadString(IDS_EXIT_CONFIRM),
+                            CStringLoader::LoadString(IDS_CAPTION_PROGRAM), IDG_WARNING_PICTURE,
+                            true)) {
     return;
   }
   Quit();

@@ -54,8 +54,6 @@ class CKestovaDlg : public CDialog {
   bool OnProgramMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool ManagerViewReady(const char* failure) const;
   void ShowPopup(UINT textId, UINT pictureId, UINT timeout);
-  // The skinned box with "OK" (and "Cancel"); true when "OK" ended it.
-  bool Ask(const std::string& text, const std::string& caption, UINT pictureId, bool withCancel);
   void OnShow();
   void OnAbout();
   void OnPreferences();

@@ -114,7 +114,8 @@ void CPlundaManagerViewDlg::ApplySettings() {
   const HWND layer = settings.ReadSetting("AlwaysOntop") != 0 ? HWND_TOPMOST : HWND_NOTOPMOST;
   for (auto& view : views_) {
     if (view != nullptr && view->IsWindow()) {
-      SetWindowPos(view->GetSafeHwnd(), layer, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      SetWindowPos(view->GetSafeHwnd(), layer, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
 }

@@ -42,8 +42,8 @@ void CopyText(char* target, size_t size, const std::string& text) {
 }
 
 HICON LoadIconResource(UINT id, int size) {
-  return static_cast<HICON>(LoadImageA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id),
-                                       IMAGE_ICON, size, size, 0));
+  return static_cast<HICON>(
+      LoadImageA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
 }
 
 }  // namespace
@@ -128,7 +128,9 @@ bool CSystemTray::SetTooltip(const std::string& text) {
   return Modify(NIF_TIP);
 }
 
-bool CSystemTray::SetTooltip(UINT stringId) { return SetTooltip(CStringLoader::LoadString(stringId)); }
+bool CSystemTray::SetTooltip(UINT stringId) {
+  return SetTooltip(CStringLoader::LoadString(stringId));
+}
 
 std::string CSystemTray::GetTooltip() const { return shown_ ? std::string(data_.szTip) : ""; }
 
@@ -284,7 +286,8 @@ LRESULT CSystemTray::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK CSystemTray::TrayWindowProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<CSystemTray*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    auto* self =
+        static_cast<CSystemTray*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     self->AttachHandle(window);
   }
   CWnd* object = CWnd::FromHandle(window);

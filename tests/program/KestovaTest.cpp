@@ -40,12 +40,8 @@ TEST(KestovaAppTest, AVersionIsNewerByItsHighWordOrWithAnEqualHighWordByItsLowWo
     uint32_t high, low;
     bool newer;
   } cases[] = {
-      {ownHigh, ownLow, false},
-      {ownHigh, ownLow + 1, true},
-      {ownHigh, ownLow - 1, false},
-      {ownHigh + 1, 0, true},
-      {ownHigh - 1, 0xFFFFFFFFu, false},
-      {(2u << 16), 0, true},
+      {ownHigh, ownLow, false}, {ownHigh, ownLow + 1, true},       {ownHigh, ownLow - 1, false},
+      {ownHigh + 1, 0, true},   {ownHigh - 1, 0xFFFFFFFFu, false}, {(2u << 16), 0, true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CKestovaDlg::IsNewer(c.high, c.low, ownHigh, ownLow), c.newer)

@@ -50,8 +50,8 @@ inline void WriteInstalledSettings(int visual = 1) {
   const struct {
     const char* key;
     int value;
-  } values[] = {{"StartupLoad", 0},     {"AutorunEnabled", 0}, {"VisualIndication", visual},
-                {"AudioIndication", 0}, {"SplashScreen", 0},   {"AlwaysOntop", 1},
+  } values[] = {{"StartupLoad", 0},        {"AutorunEnabled", 0}, {"VisualIndication", visual},
+                {"AudioIndication", 0},    {"SplashScreen", 0},   {"AlwaysOntop", 1},
                 {"SelectedLanguage", 1033}};
   for (const auto& v : values) {
     WritePrivateProfileStringA("Tovik", v.key, std::to_string(v.value).c_str(), file.c_str());
@@ -102,14 +102,15 @@ class Process {
   Process(const std::string& program, const std::string& arguments) { Start(program, arguments); }
   // A process this test did not start, by its id.
   explicit Process(DWORD pid) {
-    info_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
-                                 FALSE, pid);
+    info_.hProcess =
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
     info_.dwProcessId = pid;
   }
   ~Process() {
     if (info_.hProcess != nullptr) {
       // A test that failed midway must not leave a running instance behind.
-      if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 9);
+      if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(info_.hProcess, 9);
       CloseHandle(info_.hProcess);
       if (info_.hThread != nullptr) CloseHandle(info_.hThread);
     }
@@ -132,7 +133,8 @@ class Process {
   }
   // Whether it ended within the limit.
   bool WaitExit(DWORD limitMs = kLimitMs) const {
-    return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, limitMs) == WAIT_OBJECT_0;
+    return info_.hProcess != nullptr &&
+           WaitForSingleObject(info_.hProcess, limitMs) == WAIT_OBJECT_0;
   }
   DWORD ExitCode() const {
     DWORD code = STILL_ACTIVE;

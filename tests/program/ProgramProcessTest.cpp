@@ -222,9 +222,8 @@ TEST_F(ProgramTest, A120DpiScreenGetsTheSmallFontsWarningAndStartsAnd144DpiStart
                             KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &desktop, nullptr),
             ERROR_SUCCESS);
   DWORD saved = 0, size = sizeof saved;
-  const bool hadValue =
-      RegQueryValueExA(desktop, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&saved),
-                       &size) == ERROR_SUCCESS;
+  const bool hadValue = RegQueryValueExA(desktop, "LogPixels", nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(&saved), &size) == ERROR_SUCCESS;
   const struct {
     DWORD dpi;
     bool warning;
@@ -279,8 +278,9 @@ TEST_F(ProgramTest, TheFirstRunOffersTheWizardWhoseCancelEndsWithNoSettingsUntil
   // What the wizard's Finish made belongs to no other test.
   CWinExplorer::RemoveStartupEntry();
   CAppShortcuts::Delete(CAppShortcuts::kDesktop);
-  CWinExplorer::FileOperation(FO_DELETE, CWinExplorer::GetSpecialFolder(CWinExplorer::kProgramGroup),
-                              "", FOF_NOCONFIRMATION | FOF_NOERRORUI);
+  CWinExplorer::FileOperation(FO_DELETE,
+                              CWinExplorer::GetSpecialFolder(CWinExplorer::kProgramGroup), "",
+                              FOF_NOCONFIRMATION | FOF_NOERRORUI);
 }
 
 TEST_F(ProgramTest, ExitAsksFirstAndCancelChangesNothingWhileOkEndsTheProcess) {

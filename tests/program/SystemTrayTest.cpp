@@ -76,7 +76,8 @@ void CALLBACK WatchMenu(HWND, UINT, UINT_PTR, DWORD) {
   if (g_seen == nullptr || window == nullptr || !IsWindowVisible(window) || g_seen->opened) return;
   g_seen->opened = true;
   HMENU menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
-  for (int i = 0; i < GetMenuItemCount(menu); ++i) g_seen->commands.push_back(GetMenuItemID(menu, i));
+  for (int i = 0; i < GetMenuItemCount(menu); ++i)
+    g_seen->commands.push_back(GetMenuItemID(menu, i));
   g_seen->defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
   EndMenu();
 }
@@ -118,7 +119,9 @@ class SystemTrayTest : public ::testing::Test {
     return SendMessageA(tray.GetSafeHwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, mouse);
   }
   // Longer than the click timer runs, so its decision has been made.
-  void PumpPastClickTimer() { Pump(GetDoubleClickTime() + 400, [] { return false; }); }
+  void PumpPastClickTimer() {
+    Pump(GetDoubleClickTime() + 400, [] { return false; });
+  }
 
   TestApplication app;
   MainStandIn main;
@@ -132,9 +135,17 @@ TEST_F(SystemTrayTest, ARightClickOpensTheMenuInItsOrderWithShowAsDefault) {
   EXPECT_EQ(tray.NotificationWnd(), tray.GetSafeHwnd());
   EXPECT_EQ(Click(WM_RBUTTONUP), 1);
   ASSERT_TRUE(seen.opened);
-  const std::vector<UINT> order = {ID_TRAY_PREFERENCES, 0, ID_TRAY_HIDE, ID_TRAY_SHOW, 0,
-                                   ID_TRAY_HELP_TOPICS, ID_TRAY_ABOUT, ID_TRAY_WEB_SITE,
-                                   ID_TRAY_CHECK_VERSION, 0, ID_TRAY_EXIT};
+  const std::vector<UINT> order = {ID_TRAY_PREFERENCES,
+                                   0,
+                                   ID_TRAY_HIDE,
+                                   ID_TRAY_SHOW,
+                                   0,
+                                   ID_TRAY_HELP_TOPICS,
+                                   ID_TRAY_ABOUT,
+                                   ID_TRAY_WEB_SITE,
+                                   ID_TRAY_CHECK_VERSION,
+                                   0,
+                                   ID_TRAY_EXIT};
   EXPECT_EQ(seen.commands, order);
   EXPECT_EQ(seen.defaultItem, UINT(ID_TRAY_SHOW));
   EXPECT_TRUE(main.commands.empty());
@@ -146,9 +157,12 @@ TEST_F(SystemTrayTest, TheMenuTextsComeFromTheStringTablesOfTheLanguage) {
     UINT command;
     const char* text;
   } cases[] = {
-      {1033, ID_TRAY_PREFERENCES, "Preferences"}, {1033, ID_TRAY_HIDE, "Hide"},
-      {1033, ID_TRAY_SHOW, "Show"},               {1033, ID_TRAY_HELP_TOPICS, "&Help"},
-      {1033, ID_TRAY_ABOUT, "&About"},            {1033, ID_TRAY_WEB_SITE, "Visit our web site"},
+      {1033, ID_TRAY_PREFERENCES, "Preferences"},
+      {1033, ID_TRAY_HIDE, "Hide"},
+      {1033, ID_TRAY_SHOW, "Show"},
+      {1033, ID_TRAY_HELP_TOPICS, "&Help"},
+      {1033, ID_TRAY_ABOUT, "&About"},
+      {1033, ID_TRAY_WEB_SITE, "Visit our web site"},
       {1033, ID_TRAY_CHECK_VERSION, "Check for newer version"},
       {1033, ID_TRAY_EXIT, "E&xit"},
   };
