@@ -60,3 +60,51 @@ function(tovik_add_test name)
       ENVIRONMENT "WINEPREFIX=${TOVIK_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=wnaspi32=n")
   endif()
 endfunction()
+
+# tovik_add_kind_runs(<name> [ONLY_KIND <version> FILTER <gtest filter>] [FIXTURES <names...>])
+# Runs <name>_tests once per Windows kind the program supports, each copy under
+# the Windows version Wine reports to it (<name>_tests_<version>.exe, versions
+# set by the one registry import <name>_wine_versions), followed by the shell
+# tests' host checks into <name>-checks/<version>. The drive tests' letters,
+# Send-To folder and drive registry are shared, hence the locks. With
+# ONLY_KIND, the other kinds run only the tests of FILTER.
+function(tovik_add_kind_runs name)
+  cmake_parse_arguments(K "" "ONLY_KIND;FILTER" "FIXTURES" ${ARGN})
+  set(target ${name}_tests)
+  # version=application's Windows kind=SDK's Windows kind=registry of its drives
+  set(kinds win98=4=3=registry_98 winme=5=4=registry_me win2k=7=6=registry_nt winxp=8=7=registry_nt)
+  set(versionArgs)
+  foreach(entry ${kinds})
+    string(REPLACE "=" ";" parts ${entry})
+    list(GET parts 0 version)
+    list(GET parts 1 kind)
+    list(GET parts 2 oskind)
+    list(GET parts 3 registry)
+    set(copy ${target}_${version})
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}>
+              $<TARGET_FILE_DIR:${target}>/${copy}.exe)
+    list(APPEND versionArgs ${copy}.exe ${version})
+    set(filter)
+    if(K_ONLY_KIND AND NOT version STREQUAL K_ONLY_KIND)
+      set(filter --gtest_filter=${K_FILTER})
+    endif()
+    add_test(NAME ${copy}
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/src/shell/run-shell-tests
+              ${TOVIK_WINEPREFIX} $<TARGET_FILE_DIR:${target}>/${copy}.exe
+              ${CMAKE_BINARY_DIR}/${name}-checks/${version}
+              --gtest_output=xml:${TOVIK_TEST_RESULTS_ARG}/${copy}.xml ${filter})
+    set_tests_properties(${copy} PROPERTIES
+      FIXTURES_REQUIRED "wine;drive_letters;${K_FIXTURES};${name}_wine_versions"
+      ENVIRONMENT "TOVIK_EXPECT_KIND=${kind};TOVIK_EXPECT_OSKIND=${oskind}"
+      # The kinds share the drive letters and the drive-icon keys; each writes
+      # its drives where the detection runs of its kind do.
+      RESOURCE_LOCK "drive_letters;shell_registry;${registry}"
+      TIMEOUT 600)
+  endforeach()
+  add_test(NAME ${name}_wine_versions
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-versions ${TOVIK_WINEPREFIX} ${versionArgs})
+  # One registry import, alone: beside other Wine programs it has taken minutes.
+  set_tests_properties(${name}_wine_versions PROPERTIES
+    FIXTURES_REQUIRED wine FIXTURES_SETUP ${name}_wine_versions RUN_SERIAL TRUE)
+endfunction()

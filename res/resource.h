@@ -98,6 +98,8 @@
 #define IDG_ABOUT_SKIN 314
 #define IDG_PRODUCT_LOGO 317
 #define IDG_PLUNDA_PREFERENCES_SKIN 318
+// The picture of the "My Tovik USB Drive" folder's web view, written onto the drive.
+#define IDG_PERSONAL_FOLDER_PICTURE 319
 #define IDG_SYNC_SKIN 320
 #define IDG_SYNC_SETTINGS_SKIN 321
 
@@ -134,6 +136,11 @@
 #define IDW_SOUND_1 402  // 402 to 411: the ten built-in insertion sounds
 #define IDW_SOUND_10 411
 
+// Web-view templates of the customised folders on a drive (type "HTT"): the
+// plain folders and "My Tovik USB Drive".
+#define IDH_PLAIN_FOLDER_HTT 420
+#define IDH_PERSONAL_FOLDER_HTT 421
+
 // Menus.
 #define IDR_DRIVE_MENU 431
 #define IDR_CONTEXT_MENU 432
@@ -146,6 +153,16 @@
 #define IDC_PASSWORD_EDIT 1105
 #define IDC_HINT_CTL 1106
 #define IDC_HINT_TXT 1107
+// The personalisation dialog.
+#define IDC_BROWSE_FOR_ICON_STR 1047
+#define IDC_BROWSE_FOR_SOUND_STR 1048
+#define IDC_PLAY_SOUND 1049
+#define IDC_SET_PDK_LABEL_STR 1050
+#define IDC_SET_PDK_LABEL_EDIT 1056
+#define IDC_PDK_VERSION_STR 1076
+#define IDC_ICON_COMBOBOXEX 1082
+#define IDC_SOUND_COMBOBOXEX 1083
+#define IDC_ICON_SAMPLE 1089
 #define IDC_CLOSE_BUTTON 1073
 #define IDC_NOTIFY_TEXT 1098
 

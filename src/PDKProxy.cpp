@@ -2,11 +2,12 @@
 
 #include <shellapi.h>
 
-#include <cstring>
 #include <vector>
 
 #include "AppOperations.h"
 #include "GUI/Application.h"
+#include "PersonalFolders.h"
+#include "ResourceFile.h"
 #include "ToolsList.h"
 #include "WinExplorer.h"
 
@@ -27,84 +28,6 @@ constexpr FILEOP_FLAGS kQuietFileOperation = FOF_NOCONFIRMATION | FOF_ALLOWUNDO 
 
 bool QuietFileOperation(UINT function, const std::string& from, const std::string& to) {
   return CWinExplorer::FileOperation(function, from, to, kQuietFileOperation);
-}
-
-bool WriteBytes(const std::string& path, const void* data, DWORD size, DWORD attributes) {
-  const HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const BOOL ok = WriteFile(file, data, size, &written, nullptr);
-  CloseHandle(file);
-  return ok && written == size;
-}
-
-// A resource's bytes, or none.
-bool ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type, const BYTE*& data, DWORD& size) {
-  const HRSRC info = FindResourceA(module, name, type);
-  if (info == nullptr) return false;
-  const HGLOBAL loaded = LoadResource(module, info);
-  size = SizeofResource(module, info);
-  data = loaded == nullptr ? nullptr : static_cast<const BYTE*>(LockResource(loaded));
-  return data != nullptr && size != 0;
-}
-
-#pragma pack(push, 1)
-// The icon group as the resource compiler stores it, and the directory of
-// an icon file: the same entries, the image's resource id replaced by its
-// place in the file.
-struct IconDirectoryHeader {
-  WORD reserved;
-  WORD type;  // 1: icons
-  WORD count;
-};
-struct GroupIconEntry {
-  BYTE width, height, colourCount, reserved;
-  WORD planes, bitCount;
-  DWORD bytes;
-  WORD imageId;
-};
-struct IconFileEntry {
-  BYTE width, height, colourCount, reserved;
-  WORD planes, bitCount;
-  DWORD bytes;
-  DWORD offset;
-};
-#pragma pack(pop)
-static_assert(sizeof(GroupIconEntry) == 14 && sizeof(IconFileEntry) == 16, "icon file layout");
-
-// The program's icon `id` as the bytes of an icon file: the directory of
-// 16-byte entries, then the images in the group's order.
-bool IconFileBytes(HMODULE module, UINT id, std::vector<BYTE>& out) {
-  const BYTE* group = nullptr;
-  DWORD groupSize = 0;
-  if (!ResourceBytes(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON, group, groupSize) ||
-      groupSize < sizeof(IconDirectoryHeader))
-    return false;
-  IconDirectoryHeader header;
-  std::memcpy(&header, group, sizeof header);
-  if (groupSize < sizeof header + header.count * sizeof(GroupIconEntry)) return false;
-  std::vector<IconFileEntry> entries(header.count);
-  std::vector<BYTE> images;
-  const DWORD offset = static_cast<DWORD>(sizeof header + header.count * sizeof(IconFileEntry));
-  for (WORD i = 0; i < header.count; ++i) {
-    GroupIconEntry g;
-    std::memcpy(&g, group + sizeof header + i * sizeof g, sizeof g);
-    const BYTE* image = nullptr;
-    DWORD imageSize = 0;
-    if (!ResourceBytes(module, MAKEINTRESOURCEA(g.imageId), RT_ICON, image, imageSize))
-      return false;
-    const DWORD imageOffset = offset + static_cast<DWORD>(images.size());
-    entries[i] = IconFileEntry{g.width,  g.height,   g.colourCount, g.reserved,
-                               g.planes, g.bitCount, imageSize,     imageOffset};
-    images.insert(images.end(), image, image + imageSize);
-  }
-  out.resize(sizeof header);
-  std::memcpy(out.data(), &header, sizeof header);
-  const BYTE* first = reinterpret_cast<const BYTE*>(entries.data());
-  out.insert(out.end(), first, first + entries.size() * sizeof(IconFileEntry));
-  out.insert(out.end(), images.begin(), images.end());
-  return true;
 }
 
 }  // namespace
@@ -280,9 +203,9 @@ bool CPDKProxy::SetLabel(const std::string& text) {
 bool CPDKProxy::EnsureDeviceSettingsFolder() const {
   const std::string folder = FolderPath(kDeviceSettingsFolder);
   if (CWinExplorer::PathExists(folder)) return true;
-  // The folders' customised look is given by the personal-folder code.
-  return CWinExplorer::CreateFolderWithParents(FolderPath(kProfileFolder)) &&
-         CWinExplorer::CreateFolderWithParents(folder);
+  CPersonalFolders::CustomiseFolder(FolderPath(kProfileFolder));
+  CPersonalFolders::CustomiseFolder(folder);
+  return CWinExplorer::PathExists(folder);
 }
 
 bool CPDKProxy::StorePersonalFile(const std::string& file, const std::string& sourcePath,
@@ -299,13 +222,13 @@ bool CPDKProxy::StorePersonalFile(const std::string& file, const std::string& so
     const HMODULE module = CApplication::ResourceHandle();
     if (isIcon) {
       std::vector<BYTE> bytes;
-      written = IconFileBytes(module, resourceId, bytes) &&
-                WriteBytes(file, bytes.data(), static_cast<DWORD>(bytes.size()), attributes);
+      written = CResourceFile::IconFileBytes(module, resourceId, bytes) &&
+                CResourceFile::Write(file, bytes.data(), static_cast<DWORD>(bytes.size()), attributes);
     } else {
       const BYTE* data = nullptr;
       DWORD size = 0;
-      written = ResourceBytes(module, MAKEINTRESOURCEA(resourceId), "WAVE", data, size) &&
-                WriteBytes(file, data, size, attributes);
+      written = CResourceFile::Bytes(module, MAKEINTRESOURCEA(resourceId), "WAVE", data, size) &&
+                CResourceFile::Write(file, data, size, attributes);
     }
   } else if (!sourcePath.empty()) {
     written = QuietFileOperation(FO_COPY, sourcePath, file) && CWinExplorer::PathExists(file);

@@ -44,17 +44,14 @@ class CPlundaPreferencesDlg : public CGUIDialog {
   void FillLists();
   void ShowDrive();
   void OnListChanged(Choice& choice, bool isIcon);
-  void ShowIconSample();
   void Play();
   int Selected(const Choice& choice) const;
   UINT ItemData(const Choice& choice, int position) const;
   void Select(const Choice& choice, int position);
-  void AddToolTip(UINT id, UINT textId);
 
   CPDKProxy* proxy_ = nullptr;
   HIMAGELIST images_ = nullptr;
   HWND toolTip_ = nullptr;
-  HICON sample_ = nullptr;
   Choice icon_{0, {}, 0};
   Choice sound_{0, {}, 0};
   CGUILabel caption_, iconIntro_, soundIntro_, labelIntro_, version_;

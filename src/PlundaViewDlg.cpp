@@ -20,6 +20,8 @@
 #include "GUI/Trace.h"
 #include "GUIMessageBoxCheckDlg.h"
 #include "PDKProxy.h"
+#include "PersonalFolders.h"
+#include "PlundaPreferencesDlg.h"
 #include "StringLoader.h"
 #include "SyncEntry.h"
 #include "ToolsList.h"
@@ -58,9 +60,9 @@ const Place kPlaces[] = {
     {IDC_WIN_HIDE_BUTTON, "IDC_WIN_HIDE_BUTTON", {194, 3, 212, 21}},
     {IDC_OPEN_BUTTON, "IDC_OPEN_BUTTON", {12, 36, 48, 72}},
     {IDC_LABEL_CTL, "IDC_LABEL_CTL", {56, 41, 120, 64}},
-    {IDC_CAPACITY_BUTTON, "IDC_CAPACITY_BUTTON", {126, 37, 142, 53}},
-    {IDC_CAPACITY_CTL, "IDC_CAPACITY_CTL", {146, 30, 210, 45}},
-    {IDC_FREESPACE_CTL, "IDC_FREESPACE_CTL", {146, 46, 210, 61}},
+    {IDC_CAPACITY_BUTTON, "IDC_CAPACITY_BUTTON", {122, 37, 138, 53}},
+    {IDC_CAPACITY_CTL, "IDC_CAPACITY_CTL", {141, 30, 213, 45}},
+    {IDC_FREESPACE_CTL, "IDC_FREESPACE_CTL", {141, 46, 213, 61}},
     {IDC_FILE_DLG_MARKER, "IDC_FILE_DLG_MARKER", {126, 64, 142, 70}},
     {IDC_SAFE_EJECT_BUTTON, "IDC_SAFE_EJECT_BUTTON", {6, 75, 72, 93}},
     {IDC_TOOLS_BUTTON, "IDC_TOOLS_BUTTON", {76, 75, 142, 93}},
@@ -127,7 +129,8 @@ std::string CPlundaViewDlg::FormatSize(DWORD low, DWORD high) {
   if (high == 0xFFFFFFFFu) return CStringLoader::LoadString(IDS_UNFORMATTED);
   const double megabytes = double(low) / kMegabyte;
   char text[64];
-  if (megabytes > 99) {
+  // Whole megabytes decide: 99.5 MB is still written with its tenth.
+  if (unsigned(megabytes) > 99) {
     std::snprintf(text, sizeof text, CStringLoader::LoadString(IDS_SIZE_MB).c_str(),
                   unsigned(megabytes));
   } else {
@@ -217,30 +220,25 @@ void CPlundaViewDlg::SetupControls() {
 }
 
 void CPlundaViewDlg::AddToolTip(UINT id, const std::string& text) {
+  SendToolTip(TTM_ADDTOOLA, TTF_SUBCLASS, id, text);
+}
+
+void CPlundaViewDlg::SetToolTip(UINT id, const std::string& text) {
+  SendToolTip(TTM_UPDATETIPTEXTA, 0, id, text);
+}
+
+void CPlundaViewDlg::SendToolTip(UINT message, UINT flags, UINT id, const std::string& text) {
   HWND control = GetDlgItem(int(id));
   if (toolTip_ == nullptr || control == nullptr) return;
   std::string copy = text;
   TTTOOLINFOA tool{};
   // The first layout of the structure: every version of the control takes it.
   tool.cbSize = TTTOOLINFOA_V1_SIZE;
-  tool.uFlags = TTF_SUBCLASS | TTF_IDISHWND;
+  tool.uFlags = flags | TTF_IDISHWND;
   tool.hwnd = hwnd_;
   tool.uId = reinterpret_cast<UINT_PTR>(control);
   tool.lpszText = &copy[0];
-  SendMessageA(toolTip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-void CPlundaViewDlg::SetToolTip(UINT id, const std::string& text) {
-  HWND control = GetDlgItem(int(id));
-  if (toolTip_ == nullptr || control == nullptr) return;
-  std::string copy = text;
-  TTTOOLINFOA tool{};
-  tool.cbSize = TTTOOLINFOA_V1_SIZE;
-  tool.uFlags = TTF_IDISHWND;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = &copy[0];
-  SendMessageA(toolTip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageA(toolTip_, message, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // ---------------------------------------------------------------- drive
@@ -266,7 +264,6 @@ void CPlundaViewDlg::Detach(bool removed) {
   if (child_ != nullptr) child_->EndDialog(IDCANCEL);
   StopMonitor();
   if (removed && CAppSettings().ReadSetting("AudioIndication") != 0) {
-    lastSound_ = "resource 401";
     PlaySoundA(MAKEINTRESOURCEA(IDW_REMOVED), CApplication::ResourceHandle(),
                SND_RESOURCE | SND_ASYNC);
   }
@@ -298,11 +295,9 @@ void CPlundaViewDlg::PlayInsertionSound() {
   std::string path;
   int index = 0;
   if (proxy_->GetPersonalSound(path, index) == CPDKProxy::kPersonalSet && !path.empty()) {
-    lastSound_ = path;
     PlaySoundA(path.c_str(), nullptr, SND_FILENAME | SND_ASYNC);
     return;
   }
-  lastSound_ = "resource 400";
   PlaySoundA(MAKEINTRESOURCEA(IDW_INSERTED), CApplication::ResourceHandle(),
              SND_RESOURCE | SND_ASYNC);
 }
@@ -699,7 +694,6 @@ void CPlundaViewDlg::OnDropFiles(HDROP drop) {
 // ---------------------------------------------------------------- tools menu
 
 void CPlundaViewDlg::OnTools() {
-  if (!IsValid()) return;
   BCMenu menu;
   if (!menu.LoadMenu(IDR_DRIVE_MENU)) return;
   BCMenu* popup = menu.GetSubMenu(0);
@@ -712,12 +706,29 @@ void CPlundaViewDlg::OnTools() {
     ImageList_AddIcon(menuImages_, icon);
     DestroyIcon(icon);
   }
+  if (IsValid()) {
+    AddDriveItems(*popup);
+  } else {
+    // A view whose drive went away has nothing to offer.
+    popup->AppendODMenu(CStringLoader::LoadString(IDS_MENU_EMPTY), MF_STRING | MF_GRAYED, 0,
+                        nullptr, -1);
+  }
+  BCMenu::SetMenuDrawMode(BCMenu::kFlat);
+  popup->SetColors(kMenuFirst, kMenuBackground, 0);
+  popup->SetIconSize(kMenuIconSize, kMenuIconSize);
+  const int itemCount = GetMenuItemCount(popup->GetSafeHmenu());
+  const POINT at = MenuPlace(IDC_TOOLS_BUTTON, itemCount * (kMenuIconSize + 4));
+  popup->TrackPopupMenu(TPM_RIGHTBUTTON, at.x, at.y, hwnd_);
+  menu.DestroyMenu();
+}
+
+void CPlundaViewDlg::AddDriveItems(BCMenu& popup) {
   auto add = [&](UINT text, UINT command, int image) {
-    popup->AppendODMenu(CStringLoader::LoadString(text), MF_STRING, command,
-                        image >= 0 ? menuImages_ : nullptr, image);
+    popup.AppendODMenu(CStringLoader::LoadString(text), MF_STRING, command,
+                       image >= 0 ? menuImages_ : nullptr, image);
   };
   add(IDS_MENU_SETTINGS, kSettingsCommand, -1);
-  popup->AppendMenu(MF_SEPARATOR);
+  popup.AppendMenu(MF_SEPARATOR);
   if (proxy_->IsPrivacySupported() && proxy_->HasPrivacyZone()) {
     if (proxy_->IsLoggedIn()) {
       add(IDS_MENU_LOGOUT, kLogoutCommand, 0);
@@ -736,26 +747,19 @@ void CPlundaViewDlg::OnTools() {
   add(IDS_MENU_SYNC_FAVORITES, kSyncFavoritesCommand, -1);
   add(IDS_MENU_SYNC_DOCUMENTS, kSyncDocumentsCommand, -1);
   if (!proxy_->HasPersonalFolders()) add(IDS_MENU_PERSONAL_FOLDERS, kPersonalFoldersCommand, -1);
-  if (CToolsList* tools = proxy_->GetToolsList(); tools != nullptr && tools->Count() > 0) {
-    popup->AppendMenu(MF_SEPARATOR);
-    HICON folder = LoadIconResource(IDI_TOOL_FOLDER, kMenuIconSize);
-    const int folderImage = ImageList_AddIcon(menuImages_, folder);
-    DestroyIcon(folder);
-    for (const ToolItem& item : tools->Items()) {
-      int image = folderImage;
-      if (item.kind == ToolItem::kFile)
-        image = item.icon != nullptr ? ImageList_AddIcon(menuImages_, item.icon) : -1;
-      popup->AppendODMenu(item.displayName, MF_STRING, item.commandId,
-                          image >= 0 ? menuImages_ : nullptr, image);
-    }
+  CToolsList* tools = proxy_->GetToolsList();
+  if (tools == nullptr || tools->Count() == 0) return;
+  popup.AppendMenu(MF_SEPARATOR);
+  HICON folder = LoadIconResource(IDI_TOOL_FOLDER, kMenuIconSize);
+  const int folderImage = ImageList_AddIcon(menuImages_, folder);
+  DestroyIcon(folder);
+  for (const ToolItem& item : tools->Items()) {
+    int image = folderImage;
+    if (item.kind == ToolItem::kFile)
+      image = item.icon != nullptr ? ImageList_AddIcon(menuImages_, item.icon) : -1;
+    popup.AppendODMenu(item.displayName, MF_STRING, item.commandId,
+                       image >= 0 ? menuImages_ : nullptr, image);
   }
-  BCMenu::SetMenuDrawMode(BCMenu::kFlat);
-  popup->SetColors(kMenuFirst, kMenuBackground, 0);
-  popup->SetIconSize(kMenuIconSize, kMenuIconSize);
-  const int itemCount = GetMenuItemCount(popup->GetSafeHmenu());
-  const POINT at = MenuPlace(IDC_TOOLS_BUTTON, itemCount * (kMenuIconSize + 4));
-  popup->TrackPopupMenu(TPM_RIGHTBUTTON, at.x, at.y, hwnd_);
-  menu.DestroyMenu();
 }
 
 void CPlundaViewDlg::OnToolsCommand(UINT id) {
@@ -849,9 +853,11 @@ void CPlundaViewDlg::RunSync(int kind) {
 }
 
 void CPlundaViewDlg::RunSettings() {
-  // The personalisation dialog comes with its own branch.
+  CPlundaPreferencesDlg dialog(hwnd_);
+  dialog.SetProxy(proxy_);
+  if (RunChild(dialog) == IDOK && IsValid()) RefreshLabel();
 }
 
 void CPlundaViewDlg::RunPersonalFolders() {
-  // The personal folders come with their own branch.
+  CPersonalFolders::CreatePersonalFolders(hwnd_, *proxy_);
 }

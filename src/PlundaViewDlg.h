@@ -17,6 +17,7 @@
 #include "GUI/GUIDialog.h"
 #include "GUI/GUILabel.h"
 
+class BCMenu;
 class CDialog;
 class CPDKProxy;
 
@@ -84,8 +85,6 @@ class CPlundaViewDlg : public CGUIDialog {
   CDialog* ChildDialog() const { return child_; }
   // The capacity button's tooltip text as last set.
   const std::string& CapacityTip() const { return capacityTip_; }
-  // The last sound asked for: the drive's sound file, or "resource <id>".
-  const std::string& LastSound() const { return lastSound_; }
 
   // A byte count as the view writes it: "Unformatted" for an unreadable
   // size (high part 0xFFFFFFFF), "%0.1f MB" up to 99 MB, "%u MB" above.
@@ -108,6 +107,7 @@ class CPlundaViewDlg : public CGUIDialog {
   void SetupControls();
   void AddToolTip(UINT id, const std::string& text);
   void SetToolTip(UINT id, const std::string& text);
+  void SendToolTip(UINT message, UINT flags, UINT id, const std::string& text);
   void PlaceWindow();
   bool StartMonitor();
   void StopMonitor();
@@ -124,6 +124,8 @@ class CPlundaViewDlg : public CGUIDialog {
   void OnHide();
   void OnEject();
   void OnDropFiles(HDROP drop);
+  // The tools menu's items of a valid view.
+  void AddDriveItems(BCMenu& popup);
   void OnToolsCommand(UINT id);
   void RunWriteProtection(bool protect);
   void RunPrivacySwitch(bool login);
@@ -149,7 +151,6 @@ class CPlundaViewDlg : public CGUIDialog {
   CDialog* child_ = nullptr;
   int spaceUpdates_ = 0;
   std::string capacityTip_;
-  std::string lastSound_;
   // What SetPrivacyAppRunning acted on last.
   bool privacyAppRunning_ = false;
 

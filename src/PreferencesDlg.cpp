@@ -168,31 +168,16 @@ BOOL CPreferencesDlg::OnInitDialog() {
   ok_.AttachStandard(hwnd_, IDOK, CStringLoader::LoadString(IDS_OK));
   cancel_.AttachStandard(hwnd_, IDCANCEL, CStringLoader::LoadString(IDS_CANCEL));
 
-  toolTip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
-                             nullptr, CApplication::ResourceHandle(), nullptr);
+  toolTip_ = CreateToolTip();
   for (const Switch& s : kSwitches) AddToolTip(s.id, s.tipId);
   for (const ShortcutBox& box : kShortcutBoxes) AddToolTip(box.id, box.tipId);
   AddToolTip(IDC_LANGUAGE_SELECT_COMBO, IDS_PREF_LANGUAGE_TIP);
-  SendMessageA(toolTip_, TTM_SETMAXTIPWIDTH, 0, 300);
   CenterWindow();
   return TRUE;
 }
 
 void CPreferencesDlg::AddToolTip(UINT id, UINT textId) {
-  HWND control = GetDlgItem(int(id));
-  if (toolTip_ == nullptr || control == nullptr) return;
-  std::string text = CStringLoader::LoadString(textId);
-  TTTOOLINFOA tool{};
-  // The first layout of the structure: every version of the control takes it.
-  tool.cbSize = TTTOOLINFOA_V1_SIZE;
-  tool.uFlags = TTF_SUBCLASS;
-  tool.hwnd = control;
-  tool.uId = id;
-  ::GetClientRect(control, &tool.rect);
-  tool.hinst = nullptr;
-  tool.lpszText = &text[0];
-  SendMessageA(toolTip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  CGUIDialog::AddToolTip(toolTip_, id, CStringLoader::LoadString(textId));
 }
 
 void CPreferencesDlg::FillLanguages() {

@@ -212,6 +212,12 @@ bool CWinExplorer::CreateShortcut(int kind, const std::string& target, const std
   return WriteShellLink(folder + "\\" + name, target, description, arguments, iconIndex);
 }
 
+bool CWinExplorer::CreateShellLink(const std::string& file, const std::string& target,
+                                   const std::string& description, const std::string& arguments,
+                                   int iconIndex) {
+  return WriteShellLink(file, target, description, arguments, iconIndex);
+}
+
 bool CWinExplorer::DeleteShortcut(int kind, const std::string& name) {
   const std::string folder = GetSpecialFolder(kind);
   if (folder.empty()) return false;

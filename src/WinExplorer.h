@@ -26,6 +26,10 @@ class CWinExplorer {
   static bool CreateShortcut(int kind, const std::string& target, const std::string& name,
                              const std::string& description, const std::string& arguments,
                              int iconIndex);
+  // Writes the shell link file `file` (a full path) to `target`.
+  static bool CreateShellLink(const std::string& file, const std::string& target,
+                              const std::string& description, const std::string& arguments,
+                              int iconIndex);
   static bool DeleteShortcut(int kind, const std::string& name);
   // `name` carries its leading "\".
   static bool ShortcutExists(int kind, const std::string& name);

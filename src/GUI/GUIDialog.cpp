@@ -1,5 +1,7 @@
 #include "GUI/GUIDialog.h"
 
+#include <commctrl.h>
+
 #include <windowsx.h>
 
 #include <algorithm>
@@ -484,4 +486,28 @@ bool CGUIDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     default:
       return false;
   }
+}
+
+HWND CGUIDialog::CreateToolTip() {
+  HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+                             nullptr, CApplication::ResourceHandle(), nullptr);
+  if (tip != nullptr) SendMessageA(tip, TTM_SETMAXTIPWIDTH, 0, 300);
+  return tip;
+}
+
+void CGUIDialog::AddToolTip(HWND toolTip, UINT id, const std::string& text) {
+  HWND control = GetDlgItem(int(id));
+  if (toolTip == nullptr || control == nullptr) return;
+  std::string copy = text;
+  TTTOOLINFOA tool{};
+  // The first layout of the structure: every version of the control takes it.
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.uFlags = TTF_SUBCLASS;
+  tool.hwnd = control;
+  tool.uId = id;
+  ::GetClientRect(control, &tool.rect);
+  tool.hinst = nullptr;
+  tool.lpszText = &copy[0];
+  SendMessageA(toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }

@@ -62,6 +62,9 @@ class CGUIDialog : public CDialog {
   // (the screen's work area when null).
   void SetupCaptionBar(CGUILabel& label, UINT id, const std::string& text);
   void CenterWindow(HWND over = nullptr);
+  // A tooltip window of this dialog, and a tip for its control `id` on it.
+  HWND CreateToolTip();
+  void AddToolTip(HWND toolTip, UINT id, const std::string& text);
 
   // The transparent colour rule of the shapes: each channel within
   // [key, key + tolerance], the bound capped at 255.

@@ -1,6 +1,7 @@
 // What the drive-switch dialog tests share: the skinned error boxes the
 // dialogs open, watched from the dialogs' own modal loops and answered with
-// their button, and a WRITE(10) sent straight to an emulated drive.
+// their button, a WRITE(10) sent straight to an emulated drive, and a drive
+// another program keeps busy in the way the SDK can see it on each Windows kind.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "DetectionPlatform.h"
+#include "EmuDevicePort.h"
 #include "EmulatedDrive.h"
+#include "OSKind.h"
 #include "resource.h"
 
 namespace drivetest {
@@ -26,10 +30,10 @@ struct SeenBox {
 };
 
 // While it lives, every visible message box of this thread is written down
-// and closed with its OK button.
+// and closed with its OK button (or `answer`).
 class BoxAnswerer {
  public:
-  BoxAnswerer() {
+  explicit BoxAnswerer(UINT answer = IDOK) : answer_(answer) {
     self() = this;
     timer_ = SetTimer(nullptr, 0, 20, &BoxAnswerer::Tick);
   }
@@ -53,14 +57,16 @@ class BoxAnswerer {
     SetPropA(window, "answered", reinterpret_cast<HANDLE>(1));
     self()->boxes_.push_back({WindowText(GetDlgItem(window, IDC_CAPTION_CTL)), WindowText(message),
                               WindowText(GetDlgItem(window, IDOK))});
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+    const UINT answer = self()->answer_;
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, int(answer))));
     return TRUE;
   }
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     if (self() != nullptr) EnumThreadWindows(GetCurrentThreadId(), &Visit, 0);
   }
 
+  const UINT answer_;
   UINT_PTR timer_ = 0;
   std::vector<SeenBox> boxes_;
 };
@@ -72,5 +78,36 @@ inline emu::ScsiResult WriteSector(emu::CEmulatedDrive& drive, uint32_t lba) {
   uint8_t sector[512] = {0x5A};
   return drive.execute(cdb, sizeof cdb, sector, sizeof sector, false);
 }
+
+// Another program holding the drive, as the SDK meets it: on the NT family it
+// refuses to lock the drive's volume; on 98 SE, where the SDK sends no lock
+// codes and talks to the drive through the USB driver's device, it holds that
+// device, so the SDK cannot open it. On ME the SDK reaches the drive by ASPI
+// and opens and locks nothing, so it never sees a drive busy.
+inline bool SdkCanSeeABusyDrive() { return GetOSKind() != pdk::kOSWinME; }
+
+class BusyDrive {
+ public:
+  BusyDrive(emu::CEmuDevicePort& port, const emu::CEmulatedDrive& drive, char letter)
+      : port_(port), drive_(drive), letter_(letter) {
+    Set(true);
+  }
+  ~BusyDrive() { Set(false); }
+  BusyDrive(const BusyDrive&) = delete;
+  BusyDrive& operator=(const BusyDrive&) = delete;
+
+ private:
+  void Set(bool busy) {
+    if (GetOSKind() == pdk::kOSWin98SE) {
+      port_.setPathBusy(win98DevicePath(drive_), busy);
+    } else {
+      port_.setLockRefused(letter_, busy);
+    }
+  }
+
+  emu::CEmuDevicePort& port_;
+  const emu::CEmulatedDrive& drive_;
+  const char letter_;
+};
 
 }  // namespace drivetest

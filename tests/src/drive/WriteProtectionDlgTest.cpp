@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
 
 #include "DriveSwitchTestSupport.h"
 #include "DriveTestSupport.h"
@@ -68,7 +69,7 @@ TEST_F(WriteProtectionDlgTest, SwitchesOnAndOffAndTheDriveFollows) {
 struct Refusal {
   const char* name;
   int state;
-  bool lockRefused;  // else the drive fails reading its configuration
+  bool busy;  // else the drive fails reading its configuration
   const char* text;
 };
 
@@ -87,8 +88,10 @@ TEST_F(WriteProtectionDlgTest, ARefusedSwitchTellsWhyAndEndsWithCancel) {
   };
   for (const Refusal& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.lockRefused) {
-      port.setLockRefused(kBusOnlyLetter, true);
+    if (c.busy && !drivetest::SdkCanSeeABusyDrive()) continue;
+    std::unique_ptr<drivetest::BusyDrive> busy;
+    if (c.busy) {
+      busy = std::make_unique<drivetest::BusyDrive>(port, *drive, kBusOnlyLetter);
     } else {
       drive->injectFaults(emu::FaultKind::CheckCondition, 1,
                           emu::CCommandFilter::vendor(emu::CEmulatedDrive::kSubCodeConfigRead));
@@ -108,8 +111,8 @@ TEST_F(WriteProtectionDlgTest, ARefusedSwitchTellsWhyAndEndsWithCancel) {
     EXPECT_EQ(boxes.boxes()[0].caption, " Error");
     EXPECT_EQ(boxes.boxes()[0].text, c.text);
     EXPECT_EQ(boxes.boxes()[0].button, "OK");
+    busy.reset();
     EXPECT_EQ(Protected(), c.state != CWriteProtectionDlg::kProtect);
-    port.setLockRefused(kBusOnlyLetter, false);
     drive->injectFaults(emu::FaultKind::CheckCondition, 0);
   }
 }

@@ -4,6 +4,7 @@
 // runs as on NT 4, which needs none.
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace emu {
@@ -19,6 +20,9 @@ void prepareDetectionPlatform();
 // Writes the entries for a drive the bus puts on these letters.
 void registerDrive(const emu::CEmulatedDrive& drive, const std::vector<char>& letters,
                    emu::CEmuDevicePort& port);
+// The path the 98 SE transport opens for a drive registerDrive wrote: the
+// USB driver's device, not the volume.
+std::string win98DevicePath(const emu::CEmulatedDrive& drive);
 // Removes every entry registerDrive wrote.
 void unregisterDrives(emu::CEmuDevicePort& port);
 

@@ -76,7 +76,7 @@ void registerDrive(const emu::CEmulatedDrive& drive, const std::vector<char>& le
       // The device name starts at the thirteenth character of the symbolic name.
       writeString(HKEY_LOCAL_MACHINE, std::string(k98Usb) + "\\" + instance, "SymbolicName",
                   "\\DosDevices\\TOVIK" + c.serial);
-      const std::string path = "\\\\.\\TOVIK" + c.serial;
+      const std::string path = win98DevicePath(drive);
       port.attachPath(path, const_cast<emu::CEmulatedDrive*>(&drive));
       g_paths.push_back(path);
       break;
@@ -93,6 +93,10 @@ void registerDrive(const emu::CEmulatedDrive& drive, const std::vector<char>& le
     default:
       break;
   }
+}
+
+std::string win98DevicePath(const emu::CEmulatedDrive& drive) {
+  return "\\\\.\\TOVIK" + drive.config().serial;
 }
 
 void unregisterDrives(emu::CEmuDevicePort& port) {
