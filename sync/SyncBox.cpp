@@ -8,10 +8,8 @@
 
 namespace tovik {
 
-namespace {
-
-bool Ask(HWND parent, const std::string& text, const std::string& caption, UINT picture,
-         bool withCancel) {
+bool CSyncBox::Ask(HWND parent, const std::string& text, const std::string& caption, UINT picture,
+                   bool withCancel) {
   CGUIMessageBoxDlg box(parent);
   box.Setup(text, caption, CStringLoader::LoadString(IDS_OK), CStringLoader::LoadString(IDS_CANCEL),
             withCancel ? CGUIMessageBoxDlg::kFirstButton | CGUIMessageBoxDlg::kSecondButton
@@ -19,8 +17,6 @@ bool Ask(HWND parent, const std::string& text, const std::string& caption, UINT 
             IDG_MESSAGE_SKIN, picture);
   return box.DoModal() == IDOK;
 }
-
-}  // namespace
 
 bool CSyncBox::Error(HWND parent, const std::string& text, bool withCancel) {
   return Ask(

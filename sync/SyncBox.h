@@ -14,6 +14,11 @@ class CSyncBox {
   // `withCancel` the box offers "&Cancel" too. True when OK was pressed.
   static bool Error(HWND parent, const std::string& text, bool withCancel = false);
   static bool Warning(HWND parent, const std::string& text, bool withCancel = false);
+  // `text` under `caption`, with picture `pictureId` (0: none), "OK" and,
+  // with `withCancel`, "&Cancel"; true when OK was pressed. The main window's
+  // boxes are made here too.
+  static bool Ask(HWND parent, const std::string& text, const std::string& caption, UINT pictureId,
+                  bool withCancel);
   // A notice under " Tovik Control Panel", OK only.
   static void Notice(HWND parent, const std::string& text);
   // The error box of a sync error code; true when code 0 (a database that

@@ -6,7 +6,8 @@
 //   tovik_gui_screens <scene> <ready file> <done file>
 //   scenes: dialog, popup-in, popup-full, popup-out, popup-left, popup-top,
 //           message, do-not-show, about, preferences, preferences-zh, wizard,
-//           menu, pie-chart, sync-list, sync-menu, sync-progress, sync-settings
+//           splash, menu, pie-chart, sync-list, sync-menu, sync-progress,
+//           sync-settings
 #include <windows.h>
 
 #include <cstdio>
@@ -33,9 +34,11 @@
 #include "InstallWizardDlg.h"
 #include "PlundaPreferencesDlg.h"
 #include "PreferencesDlg.h"
+#include "SplashDlg.h"
 #include "StringLoader.h"
 #include "SyncDlg.h"
 #include "SyncSettingsDlg.h"
+#include "SystemTray.h"
 #include "VersionInfo.h"
 #include "resource.h"
 #include "sdk/PDKSDK.h"
@@ -172,6 +175,7 @@ std::unique_ptr<CDialog> MakeWindowScene(const std::string& scene) {
   if (scene == "login" || scene == "login-error") return std::make_unique<CDepositLoginDlg>();
   if (scene == "drive-settings-icons" || scene == "drive-settings-sounds")
     return std::make_unique<CPlundaPreferencesDlg>();
+  if (scene == "splash") return std::make_unique<CSplashDlg>(nullptr);
   return nullptr;
 }
 
@@ -228,38 +232,14 @@ void CALLBACK MenuTick(HWND, UINT, UINT_PTR, DWORD) {
 void ShowMenu(HWND owner, const std::string& ready, const std::string& done) {
   g_menuReady = ready;
   g_menuDone = done;
-  HIMAGELIST icons = ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, 4, 0);
-  for (UINT id : {IDI_MENU_PREFERENCES, IDI_MENU_EXIT, IDI_MENU_ABOUT, IDI_MENU_HELP}) {
-    HICON icon = static_cast<HICON>(
-        LoadImageA(CApplication::ResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, 0));
-    ImageList_AddIcon(icons, icon);
-    DestroyIcon(icon);
-  }
+  CSystemTray tray;
   BCMenu menu;
-  menu.LoadMenu(IDR_TRAY_MENU);
-  BCMenu* popup = menu.GetSubMenu(0);
-  struct Item {
-    UINT command, text;
-    int image;
-  } items[] = {{ID_TRAY_PREFERENCES, IDS_MENU_PREFERENCES, 0},
-               {ID_TRAY_HIDE, IDS_MENU_HIDE, -1},
-               {ID_TRAY_SHOW, IDS_MENU_SHOW, -1},
-               {ID_TRAY_HELP_TOPICS, IDS_MENU_HELP, 3},
-               {ID_TRAY_ABOUT, IDS_MENU_ABOUT, 2},
-               {ID_TRAY_WEB_SITE, IDS_MENU_WEB_SITE, -1},
-               {ID_TRAY_CHECK_VERSION, IDS_MENU_CHECK_VERSION, -1},
-               {ID_TRAY_EXIT, IDS_MENU_EXIT, 1}};
-  for (const Item& item : items) {
-    popup->ModifyODMenu(CStringLoader::LoadString(item.text), item.command,
-                        item.image >= 0 ? icons : nullptr, item.image);
-  }
+  BCMenu* popup = tray.BuildMenu(menu);
+  if (popup == nullptr) return;
   BCMenu::SetMenuDrawMode(BCMenu::kFlat);
-  menu.SetColors(RGB(207, 34, 34), RGB(192, 192, 192), 0);
-  menu.SetIconSize(32, 32);
   SetTimer(nullptr, 0, 100, MenuTick);
   popup->TrackPopupMenu(TPM_RIGHTBUTTON, 300, 200, owner);
   menu.DestroyMenu();
-  ImageList_Destroy(icons);
 }
 
 // The sync scenes' folders: a host folder in the temporary folder and a drive
@@ -452,6 +432,8 @@ class ScreensApp : public CApplication {
       chart.AddSegment(RGB(240, 240, 240), RGB(0, 0, 0), 110, "Free: 39 MB");
     } else if ((window = MakeWindowScene(scene_)) != nullptr) {
       if (!window->Create()) return false;
+      // The splash stays until its picture is taken.
+      if (scene_ == "splash") KillTimer(window->GetSafeHwnd(), CSplashDlg::kCloseTimer);
       ShowWindow(window->GetSafeHwnd(), SW_SHOW);
       CompleteWindowScene(scene_, *window);
     } else if (scene_ == "dialog") {
