@@ -29,6 +29,7 @@ using namespace processtest;
 const char kCaption[] = "Pakkeo Dialog";
 const char kBoxClass[] = "#32770";
 const char kMenuClass[] = "#32768";
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 std::string Text(UINT id) { return CStringLoader::LoadString(id, CStringLoader::kEnglish); }
 
@@ -363,6 +364,13 @@ TEST_F(ProgramTest, UninstallInAnyOtherCaseStartsTheProgramAndCancelRemovesNothi
 // Run on its own by the run script, whose host checks follow it: the paths
 // written to "removed.txt" must be gone on the Linux side too.
 TEST_F(ProgramTest, UninstallConfirmedEndsTheRunningInstanceAndRemovesEverything) {
+  // The kinds share the prefix: a Run value another kind's test left behind is
+  // not this kind's entry when it keeps its entry in the Startup folder.
+  HKEY leftover = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &leftover) == ERROR_SUCCESS) {
+    RegDeleteValueA(leftover, "Tovik");
+    RegCloseKey(leftover);
+  }
   Process running;
   ASSERT_NE(StartInstalled(running), nullptr);
   const std::string program = InstalledProgram();
@@ -394,8 +402,7 @@ TEST_F(ProgramTest, UninstallConfirmedEndsTheRunningInstanceAndRemovesEverything
   EXPECT_EQ(copy.ExitCode(), 0u);
   for (const std::string& path : removed) EXPECT_FALSE(shelltest::Exists(path)) << path;
   HKEY run = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
-                    KEY_QUERY_VALUE, &run) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &run) == ERROR_SUCCESS) {
     EXPECT_NE(RegQueryValueExA(run, "Tovik", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     RegCloseKey(run);
   }
