@@ -2,25 +2,15 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <vector>
 
+#include "AutorunText.h"
+#include "ProfileText.h"
 #include "WinExplorer.h"
 
 namespace {
 
 const char kSection[] = "Launcher";
-
-enum class Action { kOpen, kIcon, kNone };
-
-const struct {
-  const char* key;
-  Action action;
-} kKeys[] = {
-    {"open", Action::kOpen},        {"icon", Action::kIcon},
-    {"defaulticon", Action::kIcon}, {"shell", Action::kNone},
-    {"shell\\verb", Action::kNone}, {"shell\\verb\\command", Action::kNone},
-};
 
 }  // namespace
 
@@ -29,52 +19,34 @@ CAutorun::CAutorun(std::string root) : m_root(std::move(root)), m_file(m_root + 
 std::string CAutorun::ReadLine(const char* key) const {
   // Read with room to spare, so a value that does not fit the buffer shows
   // as longer than it, however the system counts a cut value.
-  std::vector<char> buffer(4 * kValueBufferSize, '\0');
+  std::vector<char> buffer(4 * CAutorunText::kValueBufferSize, '\0');
   const DWORD length = GetPrivateProfileStringA(kSection, key, "", buffer.data(),
                                                 static_cast<DWORD>(buffer.size()), m_file.c_str());
-  if (length >= kValueBufferSize) {
-    OutputDebugStringA("CAutorun::ReadLine - worning value larger then buffer.\n");
-    return std::string(buffer.data(), kValueBufferSize - 1);
-  }
-  return std::string(buffer.data(), length);
+  bool cut = false;
+  std::string value =
+      CProfileText::Fit(std::string(buffer.data(), length), CAutorunText::kValueBufferSize, cut);
+  if (cut) OutputDebugStringA("CAutorun::ReadLine - worning value larger then buffer.\n");
+  return value;
 }
 
 bool CAutorun::Run() const {
   if (!CWinExplorer::PathExists(m_file)) return false;
-  for (const auto& entry : kKeys) {
-    const std::string value = ReadLine(entry.key);
+  for (const CAutorunText::Key& key : CAutorunText::kKeys) {
+    const std::string value = ReadLine(key.name);
     if (value.empty()) continue;
-    if (entry.action == Action::kOpen) Open(value);
-    if (entry.action == Action::kIcon) SetIcon(value);
+    if (key.action == CAutorunText::Action::kOpen) Open(value);
+    if (key.action == CAutorunText::Action::kIcon) SetIcon(value);
   }
   return true;
 }
 
 void CAutorun::Open(const std::string& value) const {
-  const auto bar = value.find('|');
-  if (bar != std::string::npos) {
-    CWinExplorer::Open(value.substr(0, bar), value.substr(bar + 1));
-    return;
-  }
-  const std::string onDrive = m_root + value;
-  CWinExplorer::Open(CWinExplorer::PathExists(onDrive) ? onDrive : value, std::string());
-}
-
-void CAutorun::SplitIconValue(const std::string& value, std::string& file, unsigned& index) {
-  const auto comma = value.find(',');
-  if (comma == std::string::npos || comma == 0) {
-    file = value;
-    index = 0;
-    return;
-  }
-  file = value.substr(0, comma);
-  index = static_cast<unsigned>(std::strtol(value.c_str() + comma + 1, nullptr, 10));
+  const CAutorunText::Launch launch = CAutorunText::ParseOpen(m_root, value);
+  const bool onDrive = !launch.onDrive.empty() && CWinExplorer::PathExists(launch.onDrive);
+  CWinExplorer::Open(onDrive ? launch.onDrive : launch.asWritten, launch.parameters);
 }
 
 void CAutorun::SetIcon(const std::string& value) const {
-  std::string file;
-  unsigned index = 0;
-  SplitIconValue(value, file, index);
-  if (file.size() < 2 || file[1] != ':') file = m_root + file;
-  CWinExplorer::SetDriveIcon(m_root[0], file, index);
+  const CAutorunText::Icon icon = CAutorunText::ParseIcon(m_root, value);
+  CWinExplorer::SetDriveIcon(m_root[0], icon.file, icon.index);
 }

@@ -6,8 +6,6 @@
 
 class CAutorun {
  public:
-  static constexpr size_t kValueBufferSize = 1024;
-
   // `root` is the drive's root path, such as "E:\".
   explicit CAutorun(std::string root);
 
@@ -15,9 +13,6 @@ class CAutorun {
   bool Run() const;
 
  private:
-  // The file part and the index of an "icon" value ("name,3"); a comma in
-  // front is part of the name.
-  static void SplitIconValue(const std::string& value, std::string& file, unsigned& index);
   // The key's value, cut to the buffer with a warning to the debugger.
   std::string ReadLine(const char* key) const;
   void Open(const std::string& value) const;

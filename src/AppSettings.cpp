@@ -5,10 +5,11 @@
 #include <shlobj.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "GUI/Trace.h"
+#include "ProfileText.h"
 #include "WinExplorer.h"
 
 namespace {
@@ -63,21 +64,24 @@ std::string CAppSettings::SectionName() {
 }
 
 std::string CAppSettings::ReadSettingString(const std::string& key) const {
-  char buffer[kReadBufferSize] = "";
-  const DWORD read = GetPrivateProfileStringA(SectionName().c_str(), key.c_str(), "", buffer,
-                                              sizeof buffer, PathStore().c_str());
-  // The profile API answers size - 1 when it had to cut the value.
-  if (read >= sizeof buffer - 1)
-    OutputDebugStringA("GetPrivateProfileString - worning value larger then buffer.");
-  return std::string(buffer);
+  // Read with room to spare, so a value that does not fit the buffer shows
+  // as longer than it, however the system counts a cut value.
+  std::vector<char> buffer(4 * kReadBufferSize, '\0');
+  const DWORD read =
+      GetPrivateProfileStringA(SectionName().c_str(), key.c_str(), "", buffer.data(),
+                               static_cast<DWORD>(buffer.size()), PathStore().c_str());
+  bool cut = false;
+  std::string value = CProfileText::Fit(std::string(buffer.data(), read), kReadBufferSize, cut);
+  if (cut) OutputDebugStringA("GetPrivateProfileString - worning value larger then buffer.");
+  return value;
 }
 
 int CAppSettings::ReadSetting(const std::string& key) const {
-  return static_cast<int>(std::strtol(ReadSettingString(key).c_str(), nullptr, 10));
+  return CProfileText::Number(ReadSettingString(key));
 }
 
 void CAppSettings::WriteSetting(const std::string& key, long value) const {
-  WriteSettingString(key, std::to_string(static_cast<int32_t>(value)));
+  WriteSettingString(key, CProfileText::Decimal(static_cast<int32_t>(value)));
 }
 
 void CAppSettings::WriteSettingString(const std::string& key, const std::string& text) const {

@@ -66,6 +66,8 @@ TEST_F(AppSettingsTest, ReadsTheLeadingDecimalDigits) {
       {"7abc", 7}, {"12 monkeys", 12}, {"abc", 0},
       {"", 0},     {nullptr, 0},       {"0x10", 0},
       {"010", 10}, {"-3x", -3},        {"2147483647", 2147483647},
+      // Beyond 32 bits: the nearer limit.
+      {"99999999999", 2147483647},     {"-99999999999", -2147483647 - 1},
   };
   for (const auto& c : cases) {
     WritePrivateProfileStringA(Section().c_str(), "Key", c.stored, Ini().c_str());
@@ -87,6 +89,13 @@ TEST_F(AppSettingsTest, CutsAValueLongerThanTheReadBuffer) {
   EXPECT_EQ(
       DebugOutputCapture::Lines(),
       std::vector<std::string>{"GetPrivateProfileString - worning value larger then buffer."});
+
+  // A value that fills the buffer to its last byte but one fits: no warning.
+  const std::string fits(CAppSettings::kReadBufferSize - 1, 'y');
+  WritePrivateProfileStringA(Section().c_str(), "Fits", fits.c_str(), Ini().c_str());
+  DebugOutputCapture quiet;
+  EXPECT_EQ(CAppSettings().ReadSettingString("Fits"), fits);
+  EXPECT_TRUE(DebugOutputCapture::Lines().empty());
 }
 
 TEST(AppSettingsPath, FirstSettingsObjectTakesTheCurrentFolder) {
