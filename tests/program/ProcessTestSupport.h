@@ -44,8 +44,9 @@ inline std::string InstalledProgram() { return InstallFolder() + "\\Tovik.exe"; 
 inline std::string InstalledSettings() { return InstallFolder() + "\\Tovik.ini"; }
 
 // The settings as the install wizard leaves them, but without the splash
-// (it only costs a second per start) and with `visual` for the views.
-inline void WriteInstalledSettings(int visual = 1) {
+// (it only costs a second per start) and with `visual` for the views, in the
+// section of the program file's name.
+inline void WriteInstalledSettings(int visual = 1, const char* section = "Tovik") {
   const std::string file = InstalledSettings();
   const struct {
     const char* key;
@@ -54,7 +55,7 @@ inline void WriteInstalledSettings(int visual = 1) {
                 {"AudioIndication", 0},    {"SplashScreen", 0},   {"AlwaysOntop", 1},
                 {"SelectedLanguage", 1033}};
   for (const auto& v : values) {
-    WritePrivateProfileStringA("Tovik", v.key, std::to_string(v.value).c_str(), file.c_str());
+    WritePrivateProfileStringA(section, v.key, std::to_string(v.value).c_str(), file.c_str());
   }
 }
 
@@ -126,6 +127,12 @@ class Process {
     const std::string folder = FolderOf(program);
     return CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                           folder.c_str(), &startup, &info_) != FALSE;
+  }
+  // Lets the process go on by itself: the handles close, the process stays.
+  void Detach() {
+    if (info_.hProcess != nullptr) CloseHandle(info_.hProcess);
+    if (info_.hThread != nullptr) CloseHandle(info_.hThread);
+    info_ = PROCESS_INFORMATION{};
   }
   DWORD Id() const { return info_.dwProcessId; }
   bool Running() const {

@@ -1,0 +1,28 @@
+// The control panel with virtual drives: the same application as Tovik.exe,
+// with two emulated drives behind the SDK's device port and the plug window
+// beside the main window. The drives outlive the main window and the SDK's
+// shutdown, and keep their state in their folder between runs.
+#pragma once
+
+#include <memory>
+
+#include "Kestova.h"
+
+class CVirtualDrives;
+
+class CVirtualApp : public CKestovaApp {
+ public:
+  CVirtualApp();
+  ~CVirtualApp() override;
+
+  // Before the application starts: the drives' folder (beside the program
+  // unless given) and the program's folder on the search path for the ASPI
+  // library, both handed on to the copy the program installs and starts.
+  static void PrepareEnvironment();
+
+ protected:
+  void RunMainWindow() override;
+
+ private:
+  std::unique_ptr<CVirtualDrives> drives_;
+};
