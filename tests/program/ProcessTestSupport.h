@@ -15,6 +15,7 @@
 
 #include "AppSettings.h"
 #include "ShellTestSupport.h"
+#include "WinExplorer.h"
 
 namespace processtest {
 
@@ -228,6 +229,64 @@ inline bool HasChildText(HWND window, const std::string& text) {
 inline void Press(HWND dialog, int id) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+inline void EmptyFolder(const std::string& folder) {
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = folder + "\\" + name;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolder(path);
+      RemoveDirectoryA(path.c_str());
+    } else {
+      DeleteFileA(path.c_str());
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// A folder of its own in the temporary folder, empty.
+inline std::string Scratch(const std::string& name) {
+  char temp[MAX_PATH] = "";
+  GetTempPathA(sizeof temp, temp);
+  const std::string folder = std::string(temp) + "tovik_program\\" + name;
+  CWinExplorer::CreateFolderWithParents(folder);
+  EmptyFolder(folder);
+  return folder;
+}
+
+// The Windows version Wine reports to the program file of this name.
+inline void SetWineVersion(const std::string& program, const std::string& version) {
+  const std::string key = "Software\\Wine\\AppDefaults\\" + program;
+  HKEY handle = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                 DWORD(version.size() + 1));
+  RegCloseKey(handle);
+}
+
+// Whatever instance still runs ends as at a log-off.
+inline void QuitRunning() {
+  HWND running = FindWindowA(nullptr, "Pakkeo Dialog");
+  if (running == nullptr) return;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(running, &pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutA(running, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+  // Its program file is free again only once the process has ended.
+  if (process != nullptr) {
+    WaitForSingleObject(process, kLimitMs);
+    CloseHandle(process);
+  }
 }
 
 }  // namespace processtest
