@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "DeviceMessageWindow.h"
 #include "GUI/Trace.h"
 #include "VirtualDrives.h"
 
@@ -79,11 +80,22 @@ void CPlugWindow::AddControls() {
              kMargin + CVirtualDrives::kSlotCount * kRowHeight, 340, 16);
 }
 
+bool CPlugWindow::DetectionListening() {
+  for (HWND w = FindWindowExA(nullptr, nullptr, pdkos::CDeviceMessageWindow::kClassName, nullptr);
+       w != nullptr;
+       w = FindWindowExA(nullptr, w, pdkos::CDeviceMessageWindow::kClassName, nullptr)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId()) return true;
+  }
+  return false;
+}
+
 void CPlugWindow::Refresh() {
   for (int slot = 0; slot < CVirtualDrives::kSlotCount; ++slot) {
     const bool plugged = drives_.IsPlugged(slot);
     SetDlgItemTextA(hwnd_, kStateText + slot, plugged ? "plugged in" : "pulled out");
-    EnableWindow(GetDlgItem(hwnd_, kPlugInButton + slot), !plugged);
+    EnableWindow(GetDlgItem(hwnd_, kPlugInButton + slot), listening_ && !plugged);
     EnableWindow(GetDlgItem(hwnd_, kPullOutButton + slot), plugged);
   }
   SetDlgItemTextA(hwnd_, kProblemText, problem_.c_str());
@@ -92,7 +104,7 @@ void CPlugWindow::Refresh() {
 void CPlugWindow::OnButton(int id) {
   const bool plugIn = id >= kPlugInButton && id < kPlugInButton + CVirtualDrives::kSlotCount;
   const bool pullOut = id >= kPullOutButton && id < kPullOutButton + CVirtualDrives::kSlotCount;
-  if (!plugIn && !pullOut) return;
+  if ((!plugIn && !pullOut) || (plugIn && !listening_)) return;
   const bool done = plugIn ? drives_.PlugIn(id - kPlugInButton) : drives_.PullOut(id - kPullOutButton);
   problem_ = done ? std::string() : drives_.Problem();
   Refresh();
@@ -104,7 +116,12 @@ LRESULT CPlugWindow::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       if (HIWORD(wParam) == BN_CLICKED) OnButton(LOWORD(wParam));
       return 0;
     case WM_TIMER:
-      if (wParam == kFollowTimer) drives_.FollowPartitions();
+      if (wParam != kFollowTimer) return 0;
+      if (!listening_ && DetectionListening()) {
+        listening_ = true;
+        Refresh();
+      }
+      drives_.FollowPartitions();
       return 0;
     case WM_CLOSE:
       // The program has its own way out; the drives stay.

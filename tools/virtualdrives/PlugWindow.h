@@ -1,7 +1,8 @@
 // The small window of the virtual-drive program that plugs its drives in and
 // pulls them out: one row per drive with its name and letters, whether it is
 // plugged in, and the two buttons. Closing it only minimises it: the program
-// ends from its tray menu, as always.
+// ends from its tray menu, as always. A drive can be plugged in once the
+// SDK's detection listens: an arrival announced before that would go unheard.
 #pragma once
 
 #include <windows.h>
@@ -39,8 +40,11 @@ class CPlugWindow {
                   int y, int width, int height);
   void OnButton(int id);
   void Refresh();
+  // Whether this process's detection window is there to hear an arrival.
+  static bool DetectionListening();
 
   CVirtualDrives& drives_;
   HWND hwnd_ = nullptr;
   std::string problem_;
+  bool listening_ = false;
 };

@@ -15,9 +15,10 @@ class CVirtualApp : public CKestovaApp {
   CVirtualApp();
   ~CVirtualApp() override;
 
-  // Before the application starts: the drives' folder (beside the program
-  // unless given) and the program's folder on the search path for the ASPI
-  // library, both handed on to the copy the program installs and starts.
+  // Before the application starts: the drives' folder and the emulated ASPI
+  // library, handed on to the copy the program installs and starts. Given in
+  // the environment, they are used; started from the build, they are the
+  // ones beside the program, and remembered; otherwise the remembered ones.
   static void PrepareEnvironment();
 
  protected:

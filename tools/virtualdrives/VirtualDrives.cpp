@@ -43,6 +43,9 @@ CVirtualDrives::CVirtualDrives(const std::string& folder)
   pdkos::CRegistryKey::redirectRoot(pdkos::RegistryRoot::kDynData, kDynDataRoot);
   pdk::setDevicePort(&port_);
   // Only the ME transport needs the library; elsewhere its absence is harmless.
+  // Loaded from where it is first, the transport's load by name finds it.
+  const std::string library = Variable(kAspiVariable);
+  if (!library.empty()) LoadLibraryA(library.c_str());
   emu::connectAspiLibrary(&aspi_);
   for (int slot = 0; slot < kSlotCount; ++slot) {
     drives_[slot].folder = folder + "\\" + kSlots[slot].folder;
@@ -63,11 +66,13 @@ CVirtualDrives::~CVirtualDrives() {
   emu::connectAspiLibrary(nullptr);
 }
 
-std::string CVirtualDrives::FolderFromEnvironment() {
-  char folder[MAX_PATH] = "";
-  const DWORD length = GetEnvironmentVariableA(kFolderVariable, folder, sizeof folder);
-  return length > 0 && length < sizeof folder ? folder : std::string();
+std::string CVirtualDrives::Variable(const char* name) {
+  char value[4096] = "";
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length > 0 && length < sizeof value ? value : std::string();
 }
+
+std::string CVirtualDrives::FolderFromEnvironment() { return Variable(kFolderVariable); }
 
 emu::DriveConfig CVirtualDrives::ConfigOf(int slot) {
   emu::DriveConfig config;

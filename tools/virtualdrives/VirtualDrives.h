@@ -23,6 +23,8 @@ class CVirtualDrives {
   // The Windows path of the folder the drives live in, passed on to the copy
   // the program installs and starts.
   static constexpr const char* kFolderVariable = "TOVIK_VIRTUAL_DRIVES";
+  // The emulated ASPI library to load (a full path), for the ME transport.
+  static constexpr const char* kAspiVariable = "TOVIK_VIRTUAL_ASPI";
   static constexpr const char* kStateFile = "drive.state";
   static constexpr const char* kImageFile = "drive.img";
 
@@ -36,6 +38,7 @@ class CVirtualDrives {
 
   // The folder from kFolderVariable; empty when it is not set.
   static std::string FolderFromEnvironment();
+  static std::string Variable(const char* name);
 
   // False (with Problem() telling why) when the drive could not be plugged in
   // or pulled out.

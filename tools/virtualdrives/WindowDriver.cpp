@@ -5,7 +5,8 @@
 // wizard's Finish, a log-off) and waits for what the program shows; it prints
 // what it saw and how long it took, and fails (exit 1) when it did not come.
 //   tovik_window_driver start <program>   starts it; when its tray icon is up
-//   tovik_window_driver wizard-finish     presses Finish in the install wizard
+//   tovik_window_driver wizard            waits for the install wizard
+//   tovik_window_driver wizard-finish     presses Finish in it
 //   tovik_window_driver main              waits for the main window
 //   tovik_window_driver plug <slot>       plug-in button; waits for the view
 //   tovik_window_driver popup             waits for the arrival popup
@@ -103,28 +104,36 @@ int Start(const std::string& path) {
   return 0;
 }
 
-int WizardFinish() {
+HWND Wizard() {
   HWND wizard = nullptr;
-  if (!WaitUntil([&] {
-        wizard = FindWindowOf(0, kBoxClass, nullptr, true);
-        return wizard != nullptr && GetDlgItem(wizard, ID_WIZFINISH) != nullptr;
-      })) {
-    return Fail("no install wizard");
-  }
+  WaitUntil([&] {
+    wizard = FindWindowOf(0, kBoxClass, nullptr, true);
+    return wizard != nullptr && GetDlgItem(wizard, ID_WIZFINISH) != nullptr;
+  });
+  return wizard != nullptr && GetDlgItem(wizard, ID_WIZFINISH) != nullptr ? wizard : nullptr;
+}
+
+int WizardFinish() {
+  HWND wizard = Wizard();
+  if (wizard == nullptr) return Fail("no install wizard");
   Press(wizard, ID_WIZFINISH);
   if (MainWindow() == nullptr) return Fail("no main window after the wizard");
   std::printf("install wizard finished\n");
   return 0;
 }
 
+// The button, once it can be pressed (the program's detection listens).
 HWND PlugButton(int id) {
   HWND plug = WaitForWindow(0, CPlugWindow::kWindowClass, nullptr);
-  return plug != nullptr ? GetDlgItem(plug, id) : nullptr;
+  HWND button = plug != nullptr ? GetDlgItem(plug, id) : nullptr;
+  if (button == nullptr || !WaitUntil([&] { return IsWindowEnabled(button) != FALSE; }))
+    return nullptr;
+  return button;
 }
 
 int Plug(int slot) {
   HWND button = PlugButton(CPlugWindow::kPlugInButton + slot);
-  if (button == nullptr) return Fail("no plug window");
+  if (button == nullptr) return Fail("no plug window to press");
   const char letter = CVirtualDrives::Letters(slot).front();
   const LARGE_INTEGER start = Now();
   SendMessageA(button, BM_CLICK, 0, 0);
@@ -138,7 +147,7 @@ int Plug(int slot) {
 
 int Pull(int slot) {
   HWND button = PlugButton(CPlugWindow::kPullOutButton + slot);
-  if (button == nullptr) return Fail("no plug window");
+  if (button == nullptr) return Fail("no plug window to press");
   const char letter = CVirtualDrives::Letters(slot).front();
   const LARGE_INTEGER start = Now();
   SendMessageA(button, BM_CLICK, 0, 0);
@@ -196,6 +205,7 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   const int slot = argc > 2 ? std::atoi(argv[2]) : 0;
   if (command == "start" && argc > 2) return Start(argv[2]);
+  if (command == "wizard") return Wizard() != nullptr ? 0 : Fail("no install wizard");
   if (command == "wizard-finish") return WizardFinish();
   if (command == "main") return MainWindow() != nullptr ? 0 : Fail("no main window");
   if ((command == "plug" || command == "pull") &&
@@ -208,7 +218,7 @@ int main(int argc, char** argv) {
   if (command == "tray-menu") return TrayMenu();
   if (command == "close-menu") return CloseMenu();
   if (command == "exit") return Exit();
-  std::printf("usage: tovik_window_driver start <program> | wizard-finish | main | plug <slot> |"
+  std::printf("usage: tovik_window_driver start <program> | wizard | wizard-finish | main | plug <slot> |"
               " popup | tray-menu | close-menu | pull <slot> | exit\n");
   return 2;
 }

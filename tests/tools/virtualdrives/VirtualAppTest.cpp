@@ -88,7 +88,12 @@ class VirtualAppTest : public ::testing::Test {
   HWND PlugWindow(DWORD pid) {
     return WaitForWindow(pid, CPlugWindow::kWindowClass, CPlugWindow::kCaption, true);
   }
-  static void Click(HWND plug, int id) { SendMessageA(GetDlgItem(plug, id), BM_CLICK, 0, 0); }
+  // Its buttons work once the program's detection listens.
+  static void Click(HWND plug, int id) {
+    HWND button = GetDlgItem(plug, id);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(button) != FALSE; })) << "button " << id;
+    SendMessageA(button, BM_CLICK, 0, 0);
+  }
   std::string DriveFile(const std::string& relative) const { return drives_ + "\\" + relative; }
 
   std::string drives_;
