@@ -7,13 +7,15 @@
 //   tovik_window_driver start <program>   starts it; when its tray icon is up
 //   tovik_window_driver wizard            waits for the install wizard
 //   tovik_window_driver wizard-finish     presses Finish in it
-//   tovik_window_driver main              waits for the main window
+//   tovik_window_driver main              waits for the main window and tray icon
 //   tovik_window_driver plug <slot>       plug-in button; waits for the view
 //   tovik_window_driver popup             waits for the arrival popup
 //   tovik_window_driver tray-menu         opens the tray menu
 //   tovik_window_driver close-menu        closes it again
 //   tovik_window_driver pull <slot>       pull-out button; waits for the view to go
 //   tovik_window_driver exit              ends the program as a log-off does
+// With --desktop <name> first it looks at the windows of that Wine desktop
+// (each desktop enumerates only its own windows).
 #include <windows.h>
 
 #include <cstdio>
@@ -49,9 +51,16 @@ double MsSince(LARGE_INTEGER start) {
 
 HWND MainWindow() { return WaitForWindow(0, nullptr, CKestovaDlg::kCaption); }
 
-// The main window's child, the manager view: made right after the tray icon
-// was added.
-bool TrayIconAdded(HWND main) { return GetWindow(main, GW_CHILD) != nullptr; }
+// The main window once its tray icon is added: its child, the manager view,
+// is made right after that.
+HWND MainWithTrayIcon() {
+  HWND main = nullptr;
+  WaitUntil([&] {
+    main = FindWindowOf(0, nullptr, CKestovaDlg::kCaption);
+    return main != nullptr && GetWindow(main, GW_CHILD) != nullptr;
+  });
+  return main != nullptr && GetWindow(main, GW_CHILD) != nullptr ? main : nullptr;
+}
 
 // The view of the drive whose first letter is `letter`, visible or not.
 HWND ViewOf(char letter) {
@@ -92,12 +101,7 @@ int Start(const std::string& path) {
   GetFullPathNameA(path.c_str(), sizeof program, program, nullptr);
   const LARGE_INTEGER start = Now();
   Process process(program, "");
-  if (!WaitUntil([&] {
-        HWND main = FindWindowOf(0, nullptr, CKestovaDlg::kCaption);
-        return main != nullptr && TrayIconAdded(main);
-      })) {
-    return Fail("no main window with its tray icon");
-  }
+  if (MainWithTrayIcon() == nullptr) return Fail("no main window with its tray icon");
   std::printf("tray icon up %.0f ms after the start\n", MsSince(start));
   // The program goes on running without this process.
   process.Detach();
@@ -202,12 +206,22 @@ int Exit() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 2 && std::string(argv[1]) == "--desktop") {
+    HDESK desktop = OpenDesktopA(argv[2], 0, FALSE, GENERIC_ALL);
+    if (desktop == nullptr || !SetThreadDesktop(desktop)) return Fail("no desktop " + std::string(argv[2]));
+    argc -= 2;
+    argv += 2;
+  }
   const std::string command = argc > 1 ? argv[1] : "";
   const int slot = argc > 2 ? std::atoi(argv[2]) : 0;
   if (command == "start" && argc > 2) return Start(argv[2]);
   if (command == "wizard") return Wizard() != nullptr ? 0 : Fail("no install wizard");
   if (command == "wizard-finish") return WizardFinish();
-  if (command == "main") return MainWindow() != nullptr ? 0 : Fail("no main window");
+  if (command == "main") {
+    if (MainWithTrayIcon() == nullptr) return Fail("no main window with its tray icon");
+    std::printf("main window and tray icon up\n");
+    return 0;
+  }
   if ((command == "plug" || command == "pull") &&
       (slot < 0 || slot >= CVirtualDrives::kSlotCount)) {
     return Fail("no such drive");
