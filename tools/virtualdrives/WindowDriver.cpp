@@ -140,12 +140,14 @@ int Plug(int slot) {
   if (button == nullptr) return Fail("no plug window to press");
   const char letter = CVirtualDrives::Letters(slot).front();
   const LARGE_INTEGER start = Now();
+  // Handled once the letters are made and the arrival is announced.
   SendMessageA(button, BM_CLICK, 0, 0);
+  const double announced = MsSince(start);
   HWND view = nullptr;
   if (!WaitUntil([&] { return (view = ViewOf(letter)) != nullptr && IsWindowVisible(view); }))
     return Fail(std::string("no view of drive ") + letter + ":");
-  std::printf("%s plugged in: view \"%s\" shown %.0f ms after the click\n",
-              CVirtualDrives::Name(slot), TextOf(view).c_str(), MsSince(start));
+  std::printf("%s plugged in: view \"%s\" shown %.0f ms after the click (announced after %.0f ms)\n",
+              CVirtualDrives::Name(slot), TextOf(view).c_str(), MsSince(start), announced);
   return 0;
 }
 
@@ -155,14 +157,15 @@ int Pull(int slot) {
   const char letter = CVirtualDrives::Letters(slot).front();
   const LARGE_INTEGER start = Now();
   SendMessageA(button, BM_CLICK, 0, 0);
+  const double handled = MsSince(start);
   if (!WaitUntil([&] {
         HWND view = ViewOf(letter);
         return view == nullptr || !IsWindowVisible(view);
       })) {
     return Fail(std::string("the view of drive ") + letter + ": stays");
   }
-  std::printf("%s pulled out: view gone %.0f ms after the click\n", CVirtualDrives::Name(slot),
-              MsSince(start));
+  std::printf("%s pulled out: view gone %.0f ms after the click (handled after %.0f ms)\n",
+              CVirtualDrives::Name(slot), MsSince(start), handled);
   return 0;
 }
 

@@ -18,6 +18,7 @@
 #include "StringLoader.h"
 #include "VirtualDrives.h"
 #include "WineTray.h"
+#include "WindowsKind.h"
 #include "resource.h"
 #include "strings.h"
 
@@ -223,12 +224,16 @@ TEST_F(VirtualAppTest, ADamagedStateFileIsKeptAsideAndTheDriveStartsAfresh) {
 
 }  // namespace
 
-// The program reports the Windows version of this run's kind.
+// The program reports the Windows version Wine reports to this test program.
 class WineVersionOfTheVirtualProgram : public ::testing::Environment {
  public:
   void SetUp() override {
-    const std::string version = shelltest::Env("TOVIK_WINE_VERSION");
-    if (!version.empty()) SetWineVersion(kProgramName, version);
+    const struct {
+      int kind;
+      const char* version;
+    } versions[] = {{kWin98SE, "win98"}, {kWinME, "winme"}, {kWin2000, "win2k"}, {kWinXP, "winxp"}};
+    for (const auto& v : versions)
+      if (v.kind == GetWindowsKind()) SetWineVersion(kProgramName, v.version);
   }
 };
 const auto* const kWineVersion =
