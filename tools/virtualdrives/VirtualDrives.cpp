@@ -108,7 +108,7 @@ const char* CVirtualDrives::Name(int slot) { return kSlots[slot].name; }
 bool CVirtualDrives::IsPlugged(int slot) const { return Valid(slot) && drives_[slot].plugged; }
 
 std::string CVirtualDrives::VolumeFolder(int slot, int volume) const {
-  const Drive& d = drives_[slot];
+  const Held& d = drives_[slot];
   const bool safe = d.drive->state().safePresented;
   const char* partition = "public";
   // The removable drive shows one partition at a time; the fixed disk keeps
@@ -136,7 +136,7 @@ void CVirtualDrives::UnlinkLetters(int slot) {
 bool CVirtualDrives::PlugIn(int slot) {
   problem_.clear();
   if (!Valid(slot)) return false;
-  Drive& d = drives_[slot];
+  Held& d = drives_[slot];
   if (d.plugged) return true;
   if (!LinkLetters(slot)) {
     problem_ = CWineDriveLetters::Available() ? "The drive letters could not be made."
@@ -162,7 +162,7 @@ bool CVirtualDrives::PlugIn(int slot) {
 bool CVirtualDrives::PullOut(int slot) {
   problem_.clear();
   if (!Valid(slot)) return false;
-  Drive& d = drives_[slot];
+  Held& d = drives_[slot];
   if (!d.plugged) return true;
   bus_.unplug(d.drive.get());
   registration_.remove(*d.drive, port_);
@@ -174,7 +174,7 @@ bool CVirtualDrives::PullOut(int slot) {
 
 void CVirtualDrives::FollowPartitions() {
   for (int slot = 0; slot < kSlotCount; ++slot) {
-    Drive& d = drives_[slot];
+    Held& d = drives_[slot];
     const bool safe = d.drive->state().safePresented;
     if (safe == d.safeShown) continue;
     d.safeShown = safe;
@@ -184,7 +184,7 @@ void CVirtualDrives::FollowPartitions() {
 }
 
 void CVirtualDrives::Save(int slot) {
-  const Drive& d = drives_[slot];
+  const Held& d = drives_[slot];
   try {
     emu::CDriveStateFile::saveDrive(d.folder + "\\" + kStateFile, *d.drive,
                                     d.folder + "\\" + kImageFile);

@@ -53,12 +53,14 @@ class CVirtualDrives {
   // A drive that switched its presented partition (a privacy-zone login or
   // logout) gets its letters moved to the new partition's folder.
   void FollowPartitions();
+  // The emulated drive itself, which answers the commands the SDK sends.
+  emu::CEmulatedDrive& Drive(int slot) { return *drives_[slot].drive; }
   // The folder the drive's n-th letter shows now.
   std::string VolumeFolder(int slot, int volume) const;
   void SaveAll();
 
  private:
-  struct Drive {
+  struct Held {
     std::string folder;
     std::unique_ptr<emu::CEmulatedDrive> drive;
     bool plugged = false;
@@ -75,7 +77,7 @@ class CVirtualDrives {
   emu::CEmuDevicePort port_;
   emu::CEmuAspiTarget aspi_;
   emu::CDriveRegistration registration_;
-  Drive drives_[kSlotCount];
+  Held drives_[kSlotCount];
   // Destroyed before the drives it routes to.
   emu::CEmulatedBus bus_;
   std::string problem_;

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
+#include <vector>
 #include <string>
 
 #include "DriveStateFile.h"
@@ -171,6 +173,12 @@ TEST_F(VirtualAppTest, PluggedInDrivesShowTheirViewsOnRealLettersAndKeepLabelAnd
   EXPECT_TRUE(saved.config.removable);
   EXPECT_FALSE(emu::CDriveStateFile::load(DriveFile("FixedDisk\\drive.state")).config.removable);
 
+  // Started from the build, it remembers where its drives and the ASPI
+  // library are, for the installed copy started by itself.
+  shelltest::CheckRecord::Value("HKCU\\Software\\TovikVirtual", "Drives", drives_);
+  shelltest::CheckRecord::Value("HKCU\\Software\\TovikVirtual", "AspiLibrary",
+                                FolderOf(BuiltVirtual()) + "\\wnaspi32.dll");
+
   // The next run, from the install folder, ended by the exit command.
   Process again(InstalledVirtual(), "");
   HWND main = WaitForWindow(again.Id(), nullptr, kCaption);
@@ -220,6 +228,67 @@ TEST_F(VirtualAppTest, ADamagedStateFileIsKeptAsideAndTheDriveStartsAfresh) {
   // Saved afresh at the end.
   EXPECT_EQ(emu::CDriveStateFile::load(DriveFile("Removable\\drive.state")).config.serial,
             "0F3B27000101");
+}
+
+// A vendor command with its data block, as the SDK sends it; the drive's status.
+uint8_t Vendor(emu::CEmulatedDrive& drive, uint16_t subCode, std::vector<uint8_t> data) {
+  uint8_t cdb[14] = {0xFF, uint8_t(subCode), uint8_t(subCode >> 8)};
+  memcpy(cdb + 10, "TORM", 4);
+  return drive.execute(cdb, sizeof cdb, data.data(), uint32_t(data.size()), false).status;
+}
+
+// A data block of little-endian words, with the password "secret" at passwordAt.
+constexpr size_t kNoPassword = ~size_t(0);
+std::vector<uint8_t> Block(size_t size, std::initializer_list<std::pair<size_t, uint32_t>> words,
+                           size_t passwordAt = kNoPassword) {
+  std::vector<uint8_t> block(size, 0);
+  for (auto [at, word] : words)
+    for (int i = 0; i < 4; ++i) block[at + i] = uint8_t(word >> (8 * i));
+  if (passwordAt != kNoPassword) memcpy(&block[passwordAt], "secret", 6);
+  return block;
+}
+
+// In this process: a privacy-zone login on either drive (the partition
+// switch the drive is sent) moves its letters to the safe partition's
+// folder, and the logout back.
+TEST(VirtualDrivesTest, ALoginMovesTheLettersToTheSafePartitionsFolderAndTheLogoutBack) {
+  const std::string folder = Scratch("virtualdrives-switch");
+  CVirtualDrives drives(folder);
+  const struct {
+    int slot;
+    size_t volume;  // the letter that changes
+    uint16_t configure, enterSwitch;
+    std::vector<uint8_t> configureBlock, loginBlock, logoutBlock;
+    const char* safeFolder;
+    const char* leftFolder;  // what the letter shows outside the zone
+  } cases[] = {
+      {CVirtualDrives::kRemovable, 0, 0x0041, 0x0042, Block(20, {{0, 4}}, 4), Block(16, {}, 0),
+       Block(16, {}), "Removable\\safe", "Removable\\public"},
+      {CVirtualDrives::kFixedDisk, 1, 0x0045, 0x0046, Block(28, {{0, 4}, {4, 2}, {8, 6}}, 12),
+       Block(20, {{0, 6}}, 4), Block(20, {}), "FixedDisk\\safe", "FixedDisk\\dummy"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(CVirtualDrives::Name(c.slot));
+    ASSERT_TRUE(drives.PlugIn(c.slot)) << drives.Problem();
+    const char letter = CVirtualDrives::Letters(c.slot)[c.volume];
+    emu::CEmulatedDrive& drive = drives.Drive(c.slot);
+    ASSERT_EQ(Vendor(drive, c.configure, c.configureBlock), emu::kStatusGood);
+    const struct {
+      std::vector<uint8_t> block;
+      std::string folder;
+    } steps[] = {{c.loginBlock, c.safeFolder}, {c.logoutBlock, c.leftFolder}};
+    for (const auto& step : steps) {
+      SCOPED_TRACE(step.folder);
+      ASSERT_EQ(Vendor(drive, c.enterSwitch, step.block), emu::kStatusGood);
+      drives.FollowPartitions();
+      EXPECT_EQ(drives.VolumeFolder(c.slot, int(c.volume)), folder + "\\" + step.folder);
+      const std::string name = Root(letter) + "here.txt";
+      ASSERT_TRUE(WriteText(name, step.folder));
+      EXPECT_EQ(shelltest::ReadFile(folder + "\\" + step.folder + "\\here.txt"), step.folder);
+    }
+    EXPECT_TRUE(drives.PullOut(c.slot));
+    EXPECT_FALSE(Exists(Root(letter)));
+  }
 }
 
 }  // namespace
