@@ -89,16 +89,30 @@ std::unique_ptr<emu::CEmulatedDrive> CVirtualDrives::Load(const std::string& fol
     try {
       return emu::CDriveStateFile::openDrive(state);
     } catch (const std::exception& e) {
-      // A damaged state is kept for a look, and the drive starts afresh.
       TraceError(__FILE__, __LINE__, e.what());
-      const std::string kept = state + ".damaged";
-      MoveFileExA(state.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING);
+      KeepAside(state);
     }
   }
+  // A fresh drive; the sectors of an image without its state are kept.
   const std::string image = folder + "\\" + kImageFile;
-  DeleteFileA(image.c_str());
-  return std::make_unique<emu::CEmulatedDrive>(ConfigOf(slot),
-                                              emu::CSectorStore::openImage(image, kSectors, true));
+  std::unique_ptr<emu::CSectorStore> store;
+  try {
+    store = emu::CSectorStore::openImage(image, kSectors, true);
+  } catch (const std::exception& e) {
+    TraceError(__FILE__, __LINE__, e.what());
+    KeepAside(image);
+    store = emu::CSectorStore::openImage(image, kSectors, true);
+  }
+  auto drive = std::make_unique<emu::CEmulatedDrive>(ConfigOf(slot), std::move(store));
+  // Saved at once, so that the image never lies there without its state.
+  emu::CDriveStateFile::saveDrive(state, *drive, image);
+  return drive;
+}
+
+void CVirtualDrives::KeepAside(const std::string& path) {
+  // A damaged file is kept for a look, and the drive starts afresh.
+  const std::string kept = path + ".damaged";
+  MoveFileExA(path.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 std::vector<char> CVirtualDrives::Letters(int slot) { return kSlots[slot].letters; }

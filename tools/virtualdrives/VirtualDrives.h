@@ -69,6 +69,7 @@ class CVirtualDrives {
 
   static emu::DriveConfig ConfigOf(int slot);
   static std::unique_ptr<emu::CEmulatedDrive> Load(const std::string& folder, int slot);
+  static void KeepAside(const std::string& path);
   bool LinkLetters(int slot);
   void UnlinkLetters(int slot);
   void Save(int slot);
