@@ -210,7 +210,9 @@ int Exit() {
 
 int main(int argc, char** argv) {
   if (argc > 2 && std::string(argv[1]) == "--desktop") {
-    HDESK desktop = OpenDesktopA(argv[2], 0, FALSE, GENERIC_ALL);
+    // The desktop may still be on its way.
+    HDESK desktop = nullptr;
+    WaitUntil([&] { return (desktop = OpenDesktopA(argv[2], 0, FALSE, GENERIC_ALL)) != nullptr; });
     if (desktop == nullptr || !SetThreadDesktop(desktop)) return Fail("no desktop " + std::string(argv[2]));
     argc -= 2;
     argv += 2;
