@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "AppSettings.h"
+#include "StringLoader.h"
 #include "ShellTestSupport.h"
 #include "WinExplorer.h"
 
@@ -21,6 +22,14 @@ namespace processtest {
 
 // How long a test waits for something another process does by itself.
 constexpr DWORD kLimitMs = 20000;
+
+// The running instance's main window, and the classes of dialogs and menus.
+constexpr char kCaption[] = "Pakkeo Dialog";
+constexpr char kBoxClass[] = "#32770";
+constexpr char kMenuClass[] = "#32768";
+
+// A text of the program as it shows in English.
+inline std::string Text(UINT id) { return CStringLoader::LoadString(id, CStringLoader::kEnglish); }
 
 inline bool WaitUntil(const std::function<bool()>& done, DWORD limitMs = kLimitMs) {
   const DWORD start = GetTickCount();
@@ -275,7 +284,7 @@ inline void SetWineVersion(const std::string& program, const std::string& versio
 
 // Whatever instance still runs ends as at a log-off.
 inline void QuitRunning() {
-  HWND running = FindWindowA(nullptr, "Pakkeo Dialog");
+  HWND running = FindWindowA(nullptr, kCaption);
   if (running == nullptr) return;
   DWORD pid = 0;
   GetWindowThreadProcessId(running, &pid);

@@ -26,13 +26,6 @@ namespace {
 
 using namespace processtest;
 
-const char kCaption[] = "Pakkeo Dialog";
-const char kBoxClass[] = "#32770";
-const char kMenuClass[] = "#32768";
-
-std::string Text(UINT id) { return CStringLoader::LoadString(id, CStringLoader::kEnglish); }
-
-
 // A window of process `pid` (any for 0) that shows `text` in a child and is
 // none of `known`: the skinned boxes, the popups and the system's message
 // boxes. Null when none came within the limit.

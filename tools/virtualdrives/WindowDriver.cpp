@@ -34,9 +34,6 @@ namespace {
 
 using namespace processtest;
 
-const char kBoxClass[] = "#32770";
-const char kMenuClass[] = "#32768";
-
 LARGE_INTEGER Now() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);

@@ -28,11 +28,7 @@ namespace {
 
 using namespace processtest;
 
-const char kCaption[] = "Pakkeo Dialog";
-const char kBoxClass[] = "#32770";
 const char kProgramName[] = "TovikVirtual.exe";
-
-std::string Text(UINT id) { return CStringLoader::LoadString(id, CStringLoader::kEnglish); }
 
 std::string BuiltVirtual() { return FolderOf(BuiltProgram()) + "\\" + kProgramName; }
 std::string InstalledVirtual() { return InstallFolder() + "\\" + kProgramName; }
