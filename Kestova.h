@@ -37,6 +37,9 @@ class CKestovaApp : public CApplication {
 
  protected:
   bool InitInstance() override;
+  // Runs the main window until the user quits. A program that puts something
+  // beside the main window (the virtual drives) wraps it.
+  virtual void RunMainWindow();
 
  private:
   bool Start();
@@ -51,7 +54,6 @@ class CKestovaApp : public CApplication {
   int Uninstall();
   // False when the system or the user's rights rule the program out.
   bool CheckEnvironment();
-  void RunMainWindow();
 
   std::string programPath_;
   std::string argument_;

@@ -61,15 +61,21 @@ function(tovik_add_test name)
   endif()
 endfunction()
 
-# tovik_add_kind_runs(<name> [ONLY_KIND <version> FILTER <gtest filter>] [FIXTURES <names...>])
+# tovik_add_kind_runs(<name> [ONLY_KIND <version> FILTER <gtest filter>] [FIXTURES <names...>]
+#                     [NO_DRIVE_LETTERS] [LOCKS <names...>])
 # Runs <name>_tests once per Windows kind the program supports, each copy under
 # the Windows version Wine reports to it (<name>_tests_<version>.exe, versions
 # set by the one registry import <name>_wine_versions), followed by the shell
 # tests' host checks into <name>-checks/<version>. The drive tests' letters,
 # Send-To folder and drive registry are shared, hence the locks. With
-# ONLY_KIND, the other kinds run only the tests of FILTER.
+# ONLY_KIND, the other kinds run only the tests of FILTER. NO_DRIVE_LETTERS:
+# the tests make no use of the shared letters; LOCKS: more resources they share.
 function(tovik_add_kind_runs name)
-  cmake_parse_arguments(K "" "ONLY_KIND;FILTER" "FIXTURES" ${ARGN})
+  cmake_parse_arguments(K "NO_DRIVE_LETTERS" "ONLY_KIND;FILTER" "FIXTURES;LOCKS" ${ARGN})
+  set(letters drive_letters)
+  if(K_NO_DRIVE_LETTERS)
+    set(letters)
+  endif()
   set(target ${name}_tests)
   # version=application's Windows kind=SDK's Windows kind=registry of its drives
   set(kinds win98=4=3=registry_98 winme=5=4=registry_me win2k=7=6=registry_nt winxp=8=7=registry_nt)
@@ -95,11 +101,11 @@ function(tovik_add_kind_runs name)
               ${CMAKE_BINARY_DIR}/${name}-checks/${version}
               --gtest_output=xml:${TOVIK_TEST_RESULTS_ARG}/${copy}.xml ${filter})
     set_tests_properties(${copy} PROPERTIES
-      FIXTURES_REQUIRED "wine;drive_letters;${K_FIXTURES};${name}_wine_versions"
+      FIXTURES_REQUIRED "wine;${letters};${K_FIXTURES};${name}_wine_versions"
       ENVIRONMENT "TOVIK_EXPECT_KIND=${kind};TOVIK_EXPECT_OSKIND=${oskind}"
       # The kinds share the drive letters and the drive-icon keys; each writes
       # its drives where the detection runs of its kind do.
-      RESOURCE_LOCK "drive_letters;shell_registry;${registry}"
+      RESOURCE_LOCK "${letters};shell_registry;${registry};${K_LOCKS}"
       TIMEOUT 600)
   endforeach()
   add_test(NAME ${name}_wine_versions

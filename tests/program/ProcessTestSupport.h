@@ -14,12 +14,22 @@
 #include <vector>
 
 #include "AppSettings.h"
+#include "StringLoader.h"
 #include "ShellTestSupport.h"
+#include "WinExplorer.h"
 
 namespace processtest {
 
 // How long a test waits for something another process does by itself.
 constexpr DWORD kLimitMs = 20000;
+
+// The running instance's main window, and the classes of dialogs and menus.
+constexpr char kCaption[] = "Pakkeo Dialog";
+constexpr char kBoxClass[] = "#32770";
+constexpr char kMenuClass[] = "#32768";
+
+// A text of the program as it shows in English.
+inline std::string Text(UINT id) { return CStringLoader::LoadString(id, CStringLoader::kEnglish); }
 
 inline bool WaitUntil(const std::function<bool()>& done, DWORD limitMs = kLimitMs) {
   const DWORD start = GetTickCount();
@@ -44,8 +54,9 @@ inline std::string InstalledProgram() { return InstallFolder() + "\\Tovik.exe"; 
 inline std::string InstalledSettings() { return InstallFolder() + "\\Tovik.ini"; }
 
 // The settings as the install wizard leaves them, but without the splash
-// (it only costs a second per start) and with `visual` for the views.
-inline void WriteInstalledSettings(int visual = 1) {
+// (it only costs a second per start) and with `visual` for the views, in the
+// section of the program file's name.
+inline void WriteInstalledSettings(int visual = 1, const char* section = "Tovik") {
   const std::string file = InstalledSettings();
   const struct {
     const char* key;
@@ -54,7 +65,7 @@ inline void WriteInstalledSettings(int visual = 1) {
                 {"AudioIndication", 0},    {"SplashScreen", 0},   {"AlwaysOntop", 1},
                 {"SelectedLanguage", 1033}};
   for (const auto& v : values) {
-    WritePrivateProfileStringA("Tovik", v.key, std::to_string(v.value).c_str(), file.c_str());
+    WritePrivateProfileStringA(section, v.key, std::to_string(v.value).c_str(), file.c_str());
   }
 }
 
@@ -126,6 +137,12 @@ class Process {
     const std::string folder = FolderOf(program);
     return CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                           folder.c_str(), &startup, &info_) != FALSE;
+  }
+  // Lets the process go on by itself: the handles close, the process stays.
+  void Detach() {
+    if (info_.hProcess != nullptr) CloseHandle(info_.hProcess);
+    if (info_.hThread != nullptr) CloseHandle(info_.hThread);
+    info_ = PROCESS_INFORMATION{};
   }
   DWORD Id() const { return info_.dwProcessId; }
   bool Running() const {
@@ -221,6 +238,64 @@ inline bool HasChildText(HWND window, const std::string& text) {
 inline void Press(HWND dialog, int id) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+inline void EmptyFolder(const std::string& folder) {
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = folder + "\\" + name;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolder(path);
+      RemoveDirectoryA(path.c_str());
+    } else {
+      DeleteFileA(path.c_str());
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// A folder of its own in the temporary folder, empty.
+inline std::string Scratch(const std::string& name) {
+  char temp[MAX_PATH] = "";
+  GetTempPathA(sizeof temp, temp);
+  const std::string folder = std::string(temp) + "tovik_program\\" + name;
+  CWinExplorer::CreateFolderWithParents(folder);
+  EmptyFolder(folder);
+  return folder;
+}
+
+// The Windows version Wine reports to the program file of this name.
+inline void SetWineVersion(const std::string& program, const std::string& version) {
+  const std::string key = "Software\\Wine\\AppDefaults\\" + program;
+  HKEY handle = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                 DWORD(version.size() + 1));
+  RegCloseKey(handle);
+}
+
+// Whatever instance still runs ends as at a log-off.
+inline void QuitRunning() {
+  HWND running = FindWindowA(nullptr, kCaption);
+  if (running == nullptr) return;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(running, &pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutA(running, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+  // Its program file is free again only once the process has ended.
+  if (process != nullptr) {
+    WaitForSingleObject(process, kLimitMs);
+    CloseHandle(process);
+  }
 }
 
 }  // namespace processtest

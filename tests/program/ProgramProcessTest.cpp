@@ -26,24 +26,7 @@ namespace {
 
 using namespace processtest;
 
-const char kCaption[] = "Pakkeo Dialog";
-const char kBoxClass[] = "#32770";
-const char kMenuClass[] = "#32768";
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::string Text(UINT id) { return CStringLoader::LoadString(id, CStringLoader::kEnglish); }
-
-void SetWineVersion(const std::string& program, const std::string& version) {
-  const std::string key = "Software\\Wine\\AppDefaults\\" + program;
-  HKEY handle = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &handle, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                 DWORD(version.size() + 1));
-  RegCloseKey(handle);
-}
 
 // A window of process `pid` (any for 0) that shows `text` in a child and is
 // none of `known`: the skinned boxes, the popups and the system's message
@@ -76,34 +59,6 @@ bool NoBoxWithText(DWORD pid, const std::string& text) {
   return true;
 }
 
-void EmptyFolder(const std::string& folder) {
-  WIN32_FIND_DATAA found{};
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    const std::string path = folder + "\\" + name;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      EmptyFolder(path);
-      RemoveDirectoryA(path.c_str());
-    } else {
-      DeleteFileA(path.c_str());
-    }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-}
-
-std::string Scratch(const std::string& name) {
-  char temp[MAX_PATH] = "";
-  GetTempPathA(sizeof temp, temp);
-  const std::string folder = std::string(temp) + "tovik_program\\" + name;
-  CWinExplorer::CreateFolderWithParents(folder);
-  EmptyFolder(folder);
-  return folder;
-}
-
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -115,22 +70,6 @@ class ProgramTest : public ::testing::Test {
     WriteInstalledSettings();
   }
   void TearDown() override { QuitRunning(); }
-
-  // Whatever instance still runs ends as at a log-off.
-  static void QuitRunning() {
-    HWND running = FindWindowA(nullptr, kCaption);
-    if (running == nullptr) return;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(running, &pid);
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutA(running, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
-    // Its program file is free again only once the process has ended.
-    if (process != nullptr) {
-      WaitForSingleObject(process, kLimitMs);
-      CloseHandle(process);
-    }
-  }
 
   // The installed program started and running: its main window.
   HWND StartInstalled(Process& process, const std::string& arguments = "") {

@@ -1,0 +1,306 @@
+// TovikVirtual.exe as a newcomer meets it: real processes under Wine, started
+// from the build folder (it installs itself and starts the copy, which finds
+// the drives' folder it was given), its plug window and its views read and
+// pressed from this test program, the drives' letters real Wine drives, and
+// a second run that finds each drive as the first one left it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+#include <string>
+
+#include "DriveStateFile.h"
+#include "KestovaDlg.h"
+#include "PlugWindow.h"
+#include "PlundaViewDlg.h"
+#include "ProcessTestSupport.h"
+#include "StringLoader.h"
+#include "VirtualDrives.h"
+#include "WineTray.h"
+#include "WindowsKind.h"
+#include "resource.h"
+#include "strings.h"
+
+namespace {
+
+using namespace processtest;
+
+const char kProgramName[] = "TovikVirtual.exe";
+
+std::string BuiltVirtual() { return FolderOf(BuiltProgram()) + "\\" + kProgramName; }
+std::string InstalledVirtual() { return InstallFolder() + "\\" + kProgramName; }
+
+using shelltest::Exists;
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary);
+  file << text;
+  return bool(file.flush());
+}
+std::string Root(char letter) { return std::string(1, letter) + ":\\"; }
+
+// A visible window of process `pid` with exactly this caption.
+HWND VisibleWindow(DWORD pid, const std::string& caption) {
+  return WaitForWindow(pid, nullptr, caption.c_str(), true);
+}
+
+// A visible dialog of process `pid` that has control `id` (popups come and
+// go beside it); null when none came within the limit.
+HWND DialogWith(DWORD pid, int id) {
+  HWND found = nullptr;
+  WaitUntil([&] {
+    for (HWND w = FindWindowExA(nullptr, nullptr, kBoxClass, nullptr); w != nullptr;
+         w = FindWindowExA(nullptr, w, kBoxClass, nullptr)) {
+      if (ProcessOf(w) == pid && IsWindowVisible(w) && GetDlgItem(w, id) != nullptr) {
+        found = w;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
+}
+
+class VirtualAppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QuitRunning();
+    CWinExplorer::CreateFolderWithParents(InstallFolder());
+    EmptyFolder(InstallFolder());
+    // The virtual program reads the section of its own file name.
+    WriteInstalledSettings(1, "TovikVirtual");
+    drives_ = Scratch("virtualdrives");
+    ASSERT_TRUE(SetEnvironmentVariableA(CVirtualDrives::kFolderVariable, drives_.c_str()));
+  }
+  void TearDown() override { QuitRunning(); }
+
+  // Started from the build folder: the copy in the install folder runs; its id.
+  static DWORD StartFromBuild() {
+    Process first(BuiltVirtual(), "");
+    EXPECT_TRUE(first.WaitExit()) << "the first process installs and ends";
+    HWND main = WaitForWindow(0, nullptr, kCaption);
+    return main != nullptr ? ProcessOf(main) : 0;
+  }
+  HWND PlugWindow(DWORD pid) {
+    return WaitForWindow(pid, CPlugWindow::kWindowClass, CPlugWindow::kCaption, true);
+  }
+  // Its buttons work once the program's detection listens.
+  static void Click(HWND plug, int id) {
+    HWND button = GetDlgItem(plug, id);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(button) != FALSE; })) << "button " << id;
+    SendMessageA(button, BM_CLICK, 0, 0);
+  }
+  std::string DriveFile(const std::string& relative) const { return drives_ + "\\" + relative; }
+
+  std::string drives_;
+};
+
+TEST_F(VirtualAppTest, PluggedInDrivesShowTheirViewsOnRealLettersAndKeepLabelAndFilesForTheNextRun) {
+  const DWORD pid = StartFromBuild();
+  ASSERT_NE(pid, 0u) << "no main window of the installed copy";
+  Process running(pid);
+  EXPECT_TRUE(Exists(InstalledVirtual()));
+  HWND plug = PlugWindow(running.Id());
+  ASSERT_NE(plug, nullptr) << "no plug window";
+  // The copy keeps its drives where the first process was told to.
+  EXPECT_TRUE(Exists(DriveFile("Removable\\drive.img")));
+  EXPECT_TRUE(Exists(DriveFile("FixedDisk\\drive.img")));
+
+  const struct {
+    int slot;
+    std::string letters;
+    const char* folders[2];
+  } cases[] = {
+      {CVirtualDrives::kRemovable, "K:\\", {"Removable\\public", nullptr}},
+      {CVirtualDrives::kFixedDisk, "L:\\,M:\\", {"FixedDisk\\public", "FixedDisk\\dummy"}},
+  };
+  HWND views[2] = {};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.letters);
+    EXPECT_FALSE(Exists(Root(c.letters[0])));
+    Click(plug, CPlugWindow::kPlugInButton + c.slot);
+    views[c.slot] = VisibleWindow(running.Id(), Text(IDS_VIEW_CAPTION) + c.letters);
+    ASSERT_NE(views[c.slot], nullptr) << "no view";
+    EXPECT_EQ(TextOf(GetDlgItem(plug, CPlugWindow::kStateText + c.slot)), "plugged in");
+    // Each letter is a Wine drive showing its partition's folder.
+    for (size_t v = 0; v < CVirtualDrives::Letters(c.slot).size(); ++v) {
+      const std::string name = "volume" + std::to_string(v) + ".txt";
+      const char letter = CVirtualDrives::Letters(c.slot)[v];
+      ASSERT_TRUE(WriteText(Root(letter) + name, "on " + std::string(1, letter)));
+      EXPECT_EQ(shelltest::ReadFile(DriveFile(std::string(c.folders[v]) + "\\" + name)),
+                "on " + std::string(1, letter));
+    }
+  }
+  EXPECT_NE(shelltest::ReadFile(DriveFile("Removable\\public\\volume0.txt")), "");
+
+  // A personal label goes into the drive's hidden area, which the state file keeps.
+  PostMessageA(views[0], WM_COMMAND, CPlundaViewDlg::kSettingsCommand, 0);
+  HWND personalise = DialogWith(running.Id(), IDC_SET_PDK_LABEL_EDIT);
+  ASSERT_NE(personalise, nullptr) << "no personalisation dialog";
+  SendMessageA(GetDlgItem(personalise, IDC_SET_PDK_LABEL_EDIT), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>("Holidays"));
+  Press(personalise, IDOK);
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(GetDlgItem(views[0], IDC_LABEL_CTL)) == "Holidays"; }))
+      << TextOf(GetDlgItem(views[0], IDC_LABEL_CTL));
+
+  // Pulled out, the view goes and so do the letters.
+  Click(plug, CPlugWindow::kPullOutButton + CVirtualDrives::kFixedDisk);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(views[1]); }));
+  EXPECT_FALSE(Exists(Root('L')));
+  EXPECT_FALSE(Exists(Root('M')));
+  EXPECT_EQ(TextOf(GetDlgItem(plug, CPlugWindow::kStateText + 1)), "pulled out");
+
+  // Closing the plug window only puts it away.
+  SendMessageA(plug, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(plug));
+  EXPECT_TRUE(IsIconic(plug));
+  EXPECT_TRUE(running.Running());
+
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(FindWindowOf(running.Id(), nullptr, kCaption),
+                                  WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+  ASSERT_TRUE(running.WaitExit());
+  EXPECT_FALSE(Exists(Root('K'))) << "the letter outlived the program";
+  const emu::SavedDrive saved = emu::CDriveStateFile::load(DriveFile("Removable\\drive.state"));
+  EXPECT_EQ(saved.config.serial, "0F3B27000101");
+  EXPECT_TRUE(saved.config.removable);
+  EXPECT_FALSE(emu::CDriveStateFile::load(DriveFile("FixedDisk\\drive.state")).config.removable);
+
+  // Started from the build, it remembers where its drives and the ASPI
+  // library are, for the installed copy started by itself.
+  shelltest::CheckRecord::Value("HKCU\\Software\\TovikVirtual", "Drives", drives_);
+  shelltest::CheckRecord::Value("HKCU\\Software\\TovikVirtual", "AspiLibrary",
+                                FolderOf(BuiltVirtual()) + "\\wnaspi32.dll");
+
+  // The next run, from the install folder, ended by the exit command.
+  Process again(InstalledVirtual(), "");
+  HWND main = WaitForWindow(again.Id(), nullptr, kCaption);
+  ASSERT_NE(main, nullptr);
+  plug = PlugWindow(again.Id());
+  ASSERT_NE(plug, nullptr);
+  Click(plug, CPlugWindow::kPlugInButton + CVirtualDrives::kRemovable);
+  HWND view = VisibleWindow(again.Id(), Text(IDS_VIEW_CAPTION) + "K:\\");
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(GetDlgItem(view, IDC_LABEL_CTL)) == "Holidays"; }))
+      << TextOf(GetDlgItem(view, IDC_LABEL_CTL));
+  EXPECT_EQ(shelltest::ReadFile("K:\\volume0.txt"), "on K");
+
+  PostMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND w = FindWindowExA(nullptr, nullptr, kBoxClass, nullptr); w != nullptr;
+         w = FindWindowExA(nullptr, w, kBoxClass, nullptr)) {
+      if (ProcessOf(w) == again.Id() && IsWindowVisible(w) && HasChildText(w, Text(IDS_EXIT_CONFIRM)))
+        box = w;
+    }
+    return box != nullptr;
+  })) << "no exit confirmation";
+  Press(box, IDOK);
+  ASSERT_TRUE(again.WaitExit());
+  EXPECT_EQ(again.ExitCode(), 0u);
+  // Nothing of the program is left.
+  EXPECT_EQ(FindWindowOf(0, nullptr, kCaption), nullptr);
+  EXPECT_EQ(FindWindowOf(0, CPlugWindow::kWindowClass, nullptr), nullptr);
+  EXPECT_FALSE(Exists(Root('K')));
+}
+
+TEST_F(VirtualAppTest, ADamagedStateFileIsKeptAsideAndTheDriveStartsAfresh) {
+  CWinExplorer::CreateFolderWithParents(DriveFile("Removable"));
+  ASSERT_TRUE(WriteText(DriveFile("Removable\\drive.state"), "TovikEmulatedDrive 1\n"));
+  const DWORD pid = StartFromBuild();
+  ASSERT_NE(pid, 0u);
+  Process running(pid);
+  HWND plug = PlugWindow(running.Id());
+  ASSERT_NE(plug, nullptr);
+  Click(plug, CPlugWindow::kPlugInButton + CVirtualDrives::kRemovable);
+  EXPECT_NE(VisibleWindow(running.Id(), Text(IDS_VIEW_CAPTION) + "K:\\"), nullptr);
+  EXPECT_EQ(shelltest::ReadFile(DriveFile("Removable\\drive.state.damaged")),
+            "TovikEmulatedDrive 1\n");
+  QuitRunning();
+  ASSERT_TRUE(running.WaitExit());
+  // Saved afresh at the end.
+  EXPECT_EQ(emu::CDriveStateFile::load(DriveFile("Removable\\drive.state")).config.serial,
+            "0F3B27000101");
+}
+
+// A vendor command with its data block, as the SDK sends it; the drive's status.
+uint8_t Vendor(emu::CEmulatedDrive& drive, uint16_t subCode, std::vector<uint8_t> data) {
+  uint8_t cdb[14] = {0xFF, uint8_t(subCode), uint8_t(subCode >> 8)};
+  memcpy(cdb + 10, "TORM", 4);
+  return drive.execute(cdb, sizeof cdb, data.data(), uint32_t(data.size()), false).status;
+}
+
+// A data block of little-endian words, with the password "secret" at passwordAt.
+constexpr size_t kNoPassword = ~size_t(0);
+std::vector<uint8_t> Block(size_t size, std::initializer_list<std::pair<size_t, uint32_t>> words,
+                           size_t passwordAt = kNoPassword) {
+  std::vector<uint8_t> block(size, 0);
+  for (auto [at, word] : words)
+    for (int i = 0; i < 4; ++i) block[at + i] = uint8_t(word >> (8 * i));
+  if (passwordAt != kNoPassword) memcpy(&block[passwordAt], "secret", 6);
+  return block;
+}
+
+// In this process: a privacy-zone login on either drive (the partition
+// switch the drive is sent) moves its letters to the safe partition's
+// folder, and the logout back.
+TEST(VirtualDrivesTest, ALoginMovesTheLettersToTheSafePartitionsFolderAndTheLogoutBack) {
+  const std::string folder = Scratch("virtualdrives-switch");
+  CVirtualDrives drives(folder);
+  const struct {
+    int slot;
+    size_t volume;  // the letter that changes
+    uint16_t configure, enterSwitch;
+    std::vector<uint8_t> configureBlock, loginBlock, logoutBlock;
+    const char* safeFolder;
+    const char* leftFolder;  // what the letter shows outside the zone
+  } cases[] = {
+      {CVirtualDrives::kRemovable, 0, 0x0041, 0x0042, Block(20, {{0, 4}}, 4), Block(16, {}, 0),
+       Block(16, {}), "Removable\\safe", "Removable\\public"},
+      {CVirtualDrives::kFixedDisk, 1, 0x0045, 0x0046, Block(28, {{0, 4}, {4, 2}, {8, 6}}, 12),
+       Block(20, {{0, 6}}, 4), Block(20, {}), "FixedDisk\\safe", "FixedDisk\\dummy"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(CVirtualDrives::Name(c.slot));
+    ASSERT_TRUE(drives.PlugIn(c.slot)) << drives.Problem();
+    const char letter = CVirtualDrives::Letters(c.slot)[c.volume];
+    emu::CEmulatedDrive& drive = drives.Drive(c.slot);
+    ASSERT_EQ(Vendor(drive, c.configure, c.configureBlock), emu::kStatusGood);
+    const struct {
+      std::vector<uint8_t> block;
+      std::string folder;
+    } steps[] = {{c.loginBlock, c.safeFolder}, {c.logoutBlock, c.leftFolder}};
+    for (const auto& step : steps) {
+      SCOPED_TRACE(step.folder);
+      ASSERT_EQ(Vendor(drive, c.enterSwitch, step.block), emu::kStatusGood);
+      drives.FollowPartitions();
+      EXPECT_EQ(drives.VolumeFolder(c.slot, int(c.volume)), folder + "\\" + step.folder);
+      const std::string name = Root(letter) + "here.txt";
+      ASSERT_TRUE(WriteText(name, step.folder));
+      EXPECT_EQ(shelltest::ReadFile(folder + "\\" + step.folder + "\\here.txt"), step.folder);
+    }
+    EXPECT_TRUE(drives.PullOut(c.slot));
+    EXPECT_FALSE(Exists(Root(letter)));
+  }
+}
+
+}  // namespace
+
+// The program reports the Windows version Wine reports to this test program.
+class WineVersionOfTheVirtualProgram : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const struct {
+      int kind;
+      const char* version;
+    } versions[] = {{kWin98SE, "win98"}, {kWinME, "winme"}, {kWin2000, "win2k"}, {kWinXP, "winxp"}};
+    for (const auto& v : versions)
+      if (v.kind == GetWindowsKind()) SetWineVersion(kProgramName, v.version);
+  }
+};
+const auto* const kWineVersion =
+    ::testing::AddGlobalTestEnvironment(new WineVersionOfTheVirtualProgram);
+const auto* const kTrayKeeper = ::testing::AddGlobalTestEnvironment(new traytest::WineTrayKeeper);

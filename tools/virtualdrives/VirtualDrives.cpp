@@ -1,0 +1,212 @@
+#include "VirtualDrives.h"
+
+#include <windows.h>
+
+#include <exception>
+
+#include "AspiLibraryLink.h"
+#include "DevicePort.h"
+#include "DriveStateFile.h"
+#include "GUI/Trace.h"
+#include "RegistryKey.h"
+#include "SectorStore.h"
+#include "WinExplorer.h"
+#include "WineDriveLetters.h"
+
+namespace {
+
+// Where the 98 SE dynamic data of the drives is written: Wine has no such root.
+const char kDynDataRoot[] = "Software\\TovikVirtual\\DynData";
+
+const struct {
+  const char* name;
+  const char* folder;
+  const char* serial;
+  bool removable;
+  std::vector<char> letters;
+} kSlots[CVirtualDrives::kSlotCount] = {
+    {"Removable drive", "Removable", "0F3B27000101", true, {'K'}},
+    {"Fixed disk", "FixedDisk", "0F3B27000102", false, {'L', 'M'}},
+};
+
+// 64 MB each: the image files are sparse, so only what is written takes room.
+constexpr uint32_t kSectors = 131072;
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+CVirtualDrives::CVirtualDrives(const std::string& folder)
+    : registration_(kDynDataRoot), bus_(port_, &aspi_) {
+  pdkos::CRegistryKey::redirectRoot(pdkos::RegistryRoot::kDynData, kDynDataRoot);
+  pdk::setDevicePort(&port_);
+  // Only the ME transport needs the library; elsewhere its absence is harmless.
+  // Loaded from where it is first, the transport's load by name finds it.
+  const std::string library = Variable(kAspiVariable);
+  if (!library.empty()) LoadLibraryA(library.c_str());
+  emu::connectAspiLibrary(&aspi_);
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    drives_[slot].folder = folder + "\\" + kSlots[slot].folder;
+    drives_[slot].drive = Load(drives_[slot].folder, slot);
+    drives_[slot].safeShown = drives_[slot].drive->state().safePresented;
+  }
+}
+
+CVirtualDrives::~CVirtualDrives() {
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    if (drives_[slot].plugged) {
+      registration_.remove(*drives_[slot].drive, port_);
+      UnlinkLetters(slot);
+    }
+  }
+  SaveAll();
+  pdk::setDevicePort(nullptr);
+  emu::connectAspiLibrary(nullptr);
+}
+
+std::string CVirtualDrives::Variable(const char* name) {
+  char value[4096] = "";
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length > 0 && length < sizeof value ? value : std::string();
+}
+
+std::string CVirtualDrives::FolderFromEnvironment() { return Variable(kFolderVariable); }
+
+emu::DriveConfig CVirtualDrives::ConfigOf(int slot) {
+  emu::DriveConfig config;
+  config.serial = kSlots[slot].serial;
+  config.removable = kSlots[slot].removable;
+  config.sectorCount = kSectors;
+  return config;
+}
+
+std::unique_ptr<emu::CEmulatedDrive> CVirtualDrives::Load(const std::string& folder, int slot) {
+  CWinExplorer::CreateFolderWithParents(folder);
+  const std::string state = folder + "\\" + kStateFile;
+  if (Exists(state)) {
+    try {
+      return emu::CDriveStateFile::openDrive(state);
+    } catch (const std::exception& e) {
+      TraceError(__FILE__, __LINE__, e.what());
+      KeepAside(state);
+    }
+  }
+  // A fresh drive; the sectors of an image without its state are kept.
+  const std::string image = folder + "\\" + kImageFile;
+  std::unique_ptr<emu::CSectorStore> store;
+  try {
+    store = emu::CSectorStore::openImage(image, kSectors, true);
+  } catch (const std::exception& e) {
+    TraceError(__FILE__, __LINE__, e.what());
+    KeepAside(image);
+    store = emu::CSectorStore::openImage(image, kSectors, true);
+  }
+  auto drive = std::make_unique<emu::CEmulatedDrive>(ConfigOf(slot), std::move(store));
+  // Saved at once, so that the image never lies there without its state.
+  emu::CDriveStateFile::saveDrive(state, *drive, image);
+  return drive;
+}
+
+void CVirtualDrives::KeepAside(const std::string& path) {
+  // A damaged file is kept for a look, and the drive starts afresh.
+  const std::string kept = path + ".damaged";
+  MoveFileExA(path.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+std::vector<char> CVirtualDrives::Letters(int slot) { return kSlots[slot].letters; }
+
+const char* CVirtualDrives::Name(int slot) { return kSlots[slot].name; }
+
+bool CVirtualDrives::IsPlugged(int slot) const { return Valid(slot) && drives_[slot].plugged; }
+
+std::string CVirtualDrives::VolumeFolder(int slot, int volume) const {
+  const Held& d = drives_[slot];
+  const bool safe = d.drive->state().safePresented;
+  const char* partition = "public";
+  // The removable drive shows one partition at a time; the fixed disk keeps
+  // its public volume and shows the dummy or the safe one behind it.
+  if (kSlots[slot].removable) {
+    partition = safe ? "safe" : "public";
+  } else if (volume > 0) {
+    partition = safe ? "safe" : "dummy";
+  }
+  return d.folder + "\\" + partition;
+}
+
+bool CVirtualDrives::LinkLetters(int slot) {
+  const std::vector<char>& letters = kSlots[slot].letters;
+  for (size_t i = 0; i < letters.size(); ++i) {
+    if (!CWineDriveLetters::Link(letters[i], VolumeFolder(slot, int(i)))) return false;
+  }
+  return true;
+}
+
+void CVirtualDrives::UnlinkLetters(int slot) {
+  for (char letter : kSlots[slot].letters) CWineDriveLetters::Unlink(letter);
+}
+
+bool CVirtualDrives::PlugIn(int slot) {
+  problem_.clear();
+  if (!Valid(slot)) return false;
+  Held& d = drives_[slot];
+  if (d.plugged) return true;
+  if (!LinkLetters(slot)) {
+    problem_ = CWineDriveLetters::Available() ? "The drive letters could not be made."
+                                              : "Drive letters are made only under Wine.";
+    UnlinkLetters(slot);
+    return false;
+  }
+  try {
+    if (!registration_.add(*d.drive, kSlots[slot].letters, port_)) {
+      problem_ = "The drive's registry entries could not be written.";
+    }
+    d.safeShown = d.drive->state().safePresented;
+    bus_.plugIn(d.drive.get(), kSlots[slot].letters);
+    d.plugged = true;
+  } catch (const std::exception& e) {
+    problem_ = e.what();
+    registration_.remove(*d.drive, port_);
+    UnlinkLetters(slot);
+  }
+  return d.plugged;
+}
+
+bool CVirtualDrives::PullOut(int slot) {
+  problem_.clear();
+  if (!Valid(slot)) return false;
+  Held& d = drives_[slot];
+  if (!d.plugged) return true;
+  bus_.unplug(d.drive.get());
+  registration_.remove(*d.drive, port_);
+  UnlinkLetters(slot);
+  d.plugged = false;
+  Save(slot);
+  return true;
+}
+
+void CVirtualDrives::FollowPartitions() {
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    Held& d = drives_[slot];
+    const bool safe = d.drive->state().safePresented;
+    if (safe == d.safeShown) continue;
+    d.safeShown = safe;
+    if (d.plugged) LinkLetters(slot);
+    Save(slot);
+  }
+}
+
+void CVirtualDrives::Save(int slot) {
+  const Held& d = drives_[slot];
+  try {
+    emu::CDriveStateFile::saveDrive(d.folder + "\\" + kStateFile, *d.drive,
+                                    d.folder + "\\" + kImageFile);
+  } catch (const std::exception& e) {
+    TraceError(__FILE__, __LINE__, e.what());
+  }
+}
+
+void CVirtualDrives::SaveAll() {
+  for (int slot = 0; slot < kSlotCount; ++slot) Save(slot);
+}

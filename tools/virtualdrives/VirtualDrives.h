@@ -1,0 +1,85 @@
+// The drives of the virtual-drive program: two emulated drives, a removable
+// one and one that presents itself as a fixed disk with two volumes, behind
+// the SDK's device port and on the emulated bus, each kept in a folder of its
+// own between runs (its state file, its image file and one folder per
+// partition). A plugged-in drive's letters are Wine drives that show the
+// folders of the partitions it presents.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DriveRegistration.h"
+#include "EmuAspiTarget.h"
+#include "EmuDevicePort.h"
+#include "EmulatedBus.h"
+#include "EmulatedDrive.h"
+
+class CVirtualDrives {
+ public:
+  enum Slot { kRemovable = 0, kFixedDisk = 1 };
+  static constexpr int kSlotCount = 2;
+  // The Windows path of the folder the drives live in, passed on to the copy
+  // the program installs and starts.
+  static constexpr const char* kFolderVariable = "TOVIK_VIRTUAL_DRIVES";
+  // The emulated ASPI library to load (a full path), for the ME transport.
+  static constexpr const char* kAspiVariable = "TOVIK_VIRTUAL_ASPI";
+  static constexpr const char* kStateFile = "drive.state";
+  static constexpr const char* kImageFile = "drive.img";
+
+  // Loads the drives from below `folder` (made when missing), new ones where
+  // nothing was saved, and puts them behind the SDK's device port, unplugged.
+  explicit CVirtualDrives(const std::string& folder);
+  // Saves every drive and takes them away from the port and the letters.
+  ~CVirtualDrives();
+  CVirtualDrives(const CVirtualDrives&) = delete;
+  CVirtualDrives& operator=(const CVirtualDrives&) = delete;
+
+  // The folder from kFolderVariable; empty when it is not set.
+  static std::string FolderFromEnvironment();
+  static std::string Variable(const char* name);
+
+  // False (with Problem() telling why) when the drive could not be plugged in
+  // or pulled out.
+  bool PlugIn(int slot);
+  bool PullOut(int slot);
+  bool IsPlugged(int slot) const;
+  // The letters the drive gets, and what the plug window calls it.
+  static std::vector<char> Letters(int slot);
+  static const char* Name(int slot);
+  const std::string& Problem() const { return problem_; }
+
+  // A drive that switched its presented partition (a privacy-zone login or
+  // logout) gets its letters moved to the new partition's folder.
+  void FollowPartitions();
+  // The emulated drive itself, which answers the commands the SDK sends.
+  emu::CEmulatedDrive& Drive(int slot) { return *drives_[slot].drive; }
+  // The folder the drive's n-th letter shows now.
+  std::string VolumeFolder(int slot, int volume) const;
+  void SaveAll();
+
+ private:
+  struct Held {
+    std::string folder;
+    std::unique_ptr<emu::CEmulatedDrive> drive;
+    bool plugged = false;
+    bool safeShown = false;
+  };
+
+  static emu::DriveConfig ConfigOf(int slot);
+  static std::unique_ptr<emu::CEmulatedDrive> Load(const std::string& folder, int slot);
+  static void KeepAside(const std::string& path);
+  bool LinkLetters(int slot);
+  void UnlinkLetters(int slot);
+  void Save(int slot);
+  bool Valid(int slot) const { return slot >= 0 && slot < kSlotCount; }
+
+  emu::CEmuDevicePort port_;
+  emu::CEmuAspiTarget aspi_;
+  emu::CDriveRegistration registration_;
+  Held drives_[kSlotCount];
+  // Destroyed before the drives it routes to.
+  emu::CEmulatedBus bus_;
+  std::string problem_;
+};
