@@ -44,6 +44,8 @@ constexpr char kZoneLetter = 'X';
 constexpr char kSwitchLetter = 'S';
 constexpr char kFixedDiskLetter = 'T';
 constexpr char kFixedDiskSecondLetter = 'V';
+// A Wine drive whose files outlast the run, for the host's checks after it.
+constexpr char kKeptLetter = 'P';
 // How long a test waits for something the SDK or the system does by itself.
 constexpr DWORD kHearingLimitMs = 15000;
 
