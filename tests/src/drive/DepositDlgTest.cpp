@@ -305,13 +305,15 @@ TEST_F(FixedDiskDepositTest, TheDialogsSwitchOnTheReattachThreadAndStayResponsiv
     dialog.SetDevice(&device);
     LoginScript script(dialog, boxes, kPassword, 1);
     drivetest::AnswerWatch watch(bus, *drive, [&] { return dialog.GetSafeHwnd(); });
+    drivetest::DepartureCheck departure(bus, {onPublic.hwnd(), onSecond.hwnd()});
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(script.hint, "the usual");
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
     EXPECT_GT(watch.AnsweredWhileAway(), 0) << "the drive never left, or the dialog never answered";
     EXPECT_EQ(watch.Unanswered(), 0);
-    EXPECT_TRUE(onPublic.Gone());
-    EXPECT_TRUE(onSecond.Gone());
+    EXPECT_GT(departure.Departures(), 0);
+    EXPECT_EQ(departure.OpenAtDeparture(), 0);
+    EXPECT_TRUE(drivetest::PumpUntil([&] { return onPublic.Gone() && onSecond.Gone(); }));
   }
   ExpectPresented(true);
   EXPECT_TRUE(Removals().empty()) << ::testing::PrintToString(Removals());
@@ -324,11 +326,14 @@ TEST_F(FixedDiskDepositTest, TheDialogsSwitchOnTheReattachThreadAndStayResponsiv
     CDepositLogoutDlg dialog;
     dialog.SetDevice(&device);
     drivetest::AnswerWatch watch(bus, *drive, [&] { return dialog.GetSafeHwnd(); });
+    drivetest::DepartureCheck departure(bus, {onSafe.hwnd()});
     EXPECT_EQ(dialog.Run(), IDOK);
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
     EXPECT_GT(watch.AnsweredWhileAway(), 0) << "the drive never left, or the window never answered";
     EXPECT_EQ(watch.Unanswered(), 0);
-    EXPECT_TRUE(onSafe.Gone());
+    EXPECT_GT(departure.Departures(), 0);
+    EXPECT_EQ(departure.OpenAtDeparture(), 0);
+    EXPECT_TRUE(drivetest::PumpUntil([&] { return onSafe.Gone(); }));
   }
   ExpectPresented(false);
   EXPECT_TRUE(Removals().empty()) << ::testing::PrintToString(Removals());

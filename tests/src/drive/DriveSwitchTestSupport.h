@@ -140,6 +140,33 @@ class AnswerWatch {
   HANDLE thread_ = nullptr;
 };
 
+// Counts, when the drive first leaves the bus after this is made (as the bus
+// announces it), which of the windows are still there: what has to be closed
+// before a switch must be gone by then.
+class DepartureCheck {
+ public:
+  DepartureCheck(emu::CEmulatedBus& bus, std::vector<HWND> windows)
+      : bus_(bus), windows_(std::move(windows)) {
+    id_ = bus_.broadcaster().subscribe([this](bool arrival, uint32_t) {
+      if (arrival || departures_++ > 0) return;
+      for (HWND window : windows_)
+        if (IsWindow(window)) ++openAtDeparture_;
+    });
+  }
+  ~DepartureCheck() { bus_.broadcaster().unsubscribe(id_); }
+  DepartureCheck(const DepartureCheck&) = delete;
+  DepartureCheck& operator=(const DepartureCheck&) = delete;
+  int Departures() const { return departures_; }
+  int OpenAtDeparture() const { return openAtDeparture_; }
+
+ private:
+  emu::CEmulatedBus& bus_;
+  const std::vector<HWND> windows_;
+  int id_ = 0;
+  std::atomic<int> departures_{0};
+  std::atomic<int> openAtDeparture_{0};
+};
+
 // The drive's answer to writing one sector at `lba` through its command path.
 inline emu::ScsiResult WriteSector(emu::CEmulatedDrive& drive, uint32_t lba) {
   uint8_t cdb[10] = {

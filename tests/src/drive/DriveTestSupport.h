@@ -41,9 +41,9 @@ constexpr char kBusOnlyLetter = 'W';
 constexpr char kZoneLetter = 'X';
 // Wine drives of their own for the switches whose Explorer windows are closed
 // first: a removable drive's write protection, and a fixed disk's two volumes.
-constexpr char kSwitchLetter = 'S';
-constexpr char kFixedDiskLetter = 'T';
-constexpr char kFixedDiskSecondLetter = 'V';
+constexpr char kSwitchLetter = 'K';
+constexpr char kFixedDiskLetter = 'M';
+constexpr char kFixedDiskSecondLetter = 'N';
 // A Wine drive whose files outlast the run, for the host's checks after it.
 constexpr char kKeptLetter = 'P';
 // How long a test waits for something the SDK or the system does by itself.

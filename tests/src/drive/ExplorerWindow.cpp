@@ -49,8 +49,10 @@ bool ExplorerWindow::Gone() const {
 DWORD WINAPI ExplorerWindow::Run(void* argument) {
   auto* self = static_cast<ExplorerWindow*>(argument);
   CoInitialize(nullptr);
+  // Other tests make windows of this class too: whoever registers it, each
+  // window takes its own procedure once made.
   WNDCLASSA wc{};
-  wc.lpfnWndProc = &ExplorerWindow::Proc;
+  wc.lpfnWndProc = &DefWindowProcA;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = kFolderWindowClass;
@@ -59,6 +61,9 @@ DWORD WINAPI ExplorerWindow::Run(void* argument) {
   self->hwnd_ = CreateWindowExA(0, kFolderWindowClass, self->folder_.c_str(),
                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 300, nullptr,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (self->hwnd_ != nullptr)
+    SetWindowLongPtrA(self->hwnd_, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(&ExplorerWindow::Proc));
   IExplorerBrowser* browser = nullptr;
   if (self->hwnd_ != nullptr &&
       SUCCEEDED(CoCreateInstance(CLSID_ExplorerBrowser, nullptr, CLSCTX_INPROC_SERVER,

@@ -56,9 +56,13 @@ TEST_F(WriteProtectionDlgTest, SwitchesOnAndOffAndTheDriveFollows) {
     BoxAnswerer boxes;
     CWriteProtectionDlg dialog;
     dialog.SetDevice(&device, state);
+    drivetest::DepartureCheck departure(bus, {onDrive.hwnd()});
     EXPECT_EQ(dialog.Run(), IDOK);
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
-    EXPECT_TRUE(onDrive.Gone());
+    // The switch re-attaches the drive; the window was gone when it left.
+    EXPECT_GT(departure.Departures(), 0);
+    EXPECT_EQ(departure.OpenAtDeparture(), 0);
+    EXPECT_TRUE(drivetest::PumpUntil([&] { return onDrive.Gone(); }));
     EXPECT_EQ(Protected(), state == CWriteProtectionDlg::kProtect);
     int reported = -1;
     EXPECT_EQ(device.isWriteProtected(reported), pdk::kOk);
