@@ -305,7 +305,7 @@ TEST_F(FixedDiskDepositTest, TheDialogsSwitchOnTheReattachThreadAndStayResponsiv
     dialog.SetDevice(&device);
     LoginScript script(dialog, boxes, kPassword, 1);
     drivetest::AnswerWatch watch(bus, *drive, [&] { return dialog.GetSafeHwnd(); });
-    drivetest::DepartureCheck departure(bus, {onPublic.hwnd(), onSecond.hwnd()});
+    drivetest::DepartureCheck departure(bus, {&onPublic, &onSecond});
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(script.hint, "the usual");
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
@@ -326,7 +326,7 @@ TEST_F(FixedDiskDepositTest, TheDialogsSwitchOnTheReattachThreadAndStayResponsiv
     CDepositLogoutDlg dialog;
     dialog.SetDevice(&device);
     drivetest::AnswerWatch watch(bus, *drive, [&] { return dialog.GetSafeHwnd(); });
-    drivetest::DepartureCheck departure(bus, {onSafe.hwnd()});
+    drivetest::DepartureCheck departure(bus, {&onSafe});
     EXPECT_EQ(dialog.Run(), IDOK);
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
     EXPECT_GT(watch.AnsweredWhileAway(), 0) << "the drive never left, or the window never answered";

@@ -17,6 +17,7 @@
 #include "EmuDevicePort.h"
 #include "EmulatedBus.h"
 #include "EmulatedDrive.h"
+#include "ExplorerWindow.h"
 #include "OSKind.h"
 #include "resource.h"
 
@@ -141,16 +142,16 @@ class AnswerWatch {
 };
 
 // Counts, when the drive first leaves the bus after this is made (as the bus
-// announces it), which of the windows are still there: what has to be closed
-// before a switch must be gone by then.
+// announces it), the windows not yet told to close: what has to be closed
+// before a switch must have been told to by then.
 class DepartureCheck {
  public:
-  DepartureCheck(emu::CEmulatedBus& bus, std::vector<HWND> windows)
+  DepartureCheck(emu::CEmulatedBus& bus, std::vector<const ExplorerWindow*> windows)
       : bus_(bus), windows_(std::move(windows)) {
     id_ = bus_.broadcaster().subscribe([this](bool arrival, uint32_t) {
       if (arrival || departures_++ > 0) return;
-      for (HWND window : windows_)
-        if (IsWindow(window)) ++openAtDeparture_;
+      for (const ExplorerWindow* window : windows_)
+        if (!window->ToldToClose()) ++openAtDeparture_;
     });
   }
   ~DepartureCheck() { bus_.broadcaster().unsubscribe(id_); }
@@ -161,7 +162,7 @@ class DepartureCheck {
 
  private:
   emu::CEmulatedBus& bus_;
-  const std::vector<HWND> windows_;
+  const std::vector<const ExplorerWindow*> windows_;
   int id_ = 0;
   std::atomic<int> departures_{0};
   std::atomic<int> openAtDeparture_{0};

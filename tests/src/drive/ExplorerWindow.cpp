@@ -16,6 +16,9 @@ namespace {
 
 const char kFolderWindowClass[] = "CabinetWClass";
 const char kBrowserProperty[] = "TovikTestBrowser";
+// Answered by setting the event in lParam.
+constexpr UINT kProbe = WM_APP + 41;
+constexpr DWORD kProbeLimitMs = 15000;
 
 BOOL CALLBACK FindShellView(HWND child, LPARAM found) {
   char name[64] = "";
@@ -44,6 +47,20 @@ ExplorerWindow::~ExplorerWindow() {
 
 bool ExplorerWindow::Gone() const {
   return !IsWindow(hwnd_) && (thread_ == nullptr || WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0);
+}
+
+bool ExplorerWindow::ToldToClose() const {
+  if (thread_ == nullptr) return false;
+  const HANDLE answered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  bool told = true;
+  if (PostMessageA(hwnd_, kProbe, 0, reinterpret_cast<LPARAM>(answered))) {
+    const HANDLE ends[] = {answered, thread_};
+    // The probe answered: nothing told the window to close before it. The
+    // thread ended first: something had.
+    told = WaitForMultipleObjects(2, ends, FALSE, kProbeLimitMs) == WAIT_OBJECT_0 + 1;
+  }
+  CloseHandle(answered);
+  return told;
 }
 
 DWORD WINAPI ExplorerWindow::Run(void* argument) {
@@ -96,6 +113,10 @@ DWORD WINAPI ExplorerWindow::Run(void* argument) {
 }
 
 LRESULT CALLBACK ExplorerWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kProbe) {
+    SetEvent(reinterpret_cast<HANDLE>(lParam));
+    return 0;
+  }
   if (message == WM_DESTROY) {
     auto* browser = static_cast<IExplorerBrowser*>(RemovePropA(window, kBrowserProperty));
     if (browser != nullptr) {

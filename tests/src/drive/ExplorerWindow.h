@@ -19,11 +19,14 @@ class ExplorerWindow {
   ExplorerWindow(const ExplorerWindow&) = delete;
   ExplorerWindow& operator=(const ExplorerWindow&) = delete;
 
-  HWND hwnd() const { return hwnd_; }
   // The window is there and its browser shows the folder's contents.
   bool Showing() const { return showing_; }
   // The window has been closed and its thread has let go of the folder.
   bool Gone() const;
+  // Whether the window had been told to close before this call, however far
+  // its thread has got: a message posted now reaches only a window that was
+  // not told to close first, as the window's messages come in order.
+  bool ToldToClose() const;
 
  private:
   static DWORD WINAPI Run(void* self);

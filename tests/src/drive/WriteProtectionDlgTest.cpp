@@ -56,10 +56,10 @@ TEST_F(WriteProtectionDlgTest, SwitchesOnAndOffAndTheDriveFollows) {
     BoxAnswerer boxes;
     CWriteProtectionDlg dialog;
     dialog.SetDevice(&device, state);
-    drivetest::DepartureCheck departure(bus, {onDrive.hwnd()});
+    drivetest::DepartureCheck departure(bus, {&onDrive});
     EXPECT_EQ(dialog.Run(), IDOK);
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
-    // The switch re-attaches the drive; the window was gone when it left.
+    // The switch re-attaches the drive; the window was told to close before it left.
     EXPECT_GT(departure.Departures(), 0);
     EXPECT_EQ(departure.OpenAtDeparture(), 0);
     EXPECT_TRUE(drivetest::PumpUntil([&] { return onDrive.Gone(); }));
