@@ -334,7 +334,9 @@ bool CWinExplorer::CloseShellWindows(char letter) {
                                         reinterpret_cast<void**>(windows.Out()))))
     return true;  // a collection that cannot be asked: nothing to close
   long count = 0;
-  if (FAILED(windows->get_Count(&count))) return true;
+  // A collection that cannot count its windows cannot name them either: the
+  // windows are then found by their titles, or they would keep the volume busy.
+  if (FAILED(windows->get_Count(&count))) return false;
   // Explorer writes the letter in either case into its addresses.
   const std::string search = Upper(std::string(1, letter) + ":/");
   const bool closeAll = GetWindowsKind() == kWin98SE;

@@ -53,7 +53,7 @@ class CWinExplorer {
   static void CloseExplorerWindowsOfRoots(const char* roots);
   // Through the shell's window collection: the first window on the drive is
   // sent to My Computer (closed on 98 SE), the others closed. False when the
-  // system offers no collection.
+  // system offers no collection, or one that cannot count its windows.
   static bool CloseShellWindows(char letter);
   // Without the collection: closes every top-level Explorer or browser
   // window whose title names the letter.

@@ -231,6 +231,10 @@ bool CDepositHandler::_formatDevicePartitions(CDeviceHandle& dev, int64_t safeBy
   return true;
 }
 
+int CDepositHandler::storeHint(const DepositParams& params) {
+  return CCookieImpl(m_connection, m_params).setPasswordHint(params.hint);
+}
+
 int CDepositHandler::configureDiskPartitions(const DepositParams& params, CDeviceHandle& dev,
                                              IDepositNotify* sink, bool syncFlag) {
   CGuardedNotify notify(sink);
@@ -277,7 +281,7 @@ int CDepositHandler::configureDiskPartitions(const DepositParams& params, CDevic
   }
   // The hint is part of the configuration: one that did not reach the drive
   // is a failure the caller hears of.
-  if (rc == pdk::kOk) rc = CCookieImpl(m_connection, m_params).setPasswordHint(params.hint);
+  if (rc == pdk::kOk) rc = storeHint(params);
   if (rc != pdk::kOk) {
     notify.onError(rc, "Failed to format device");
     return rc;

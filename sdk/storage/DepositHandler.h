@@ -63,6 +63,8 @@ class CDepositHandler : public IDepositHandler {
                          bool realLengths);
   // The login and logout checks shared by both kinds of drive: 13, 16 or 7.
   int checkSwitch(CDeviceHandle& dev, bool toSafe);
+  // The configuration's password hint into the drive's hidden area.
+  int storeHint(const DepositParams& params);
 
   IConnection& m_connection;
   const DeviceParams& m_params;

@@ -263,6 +263,9 @@ int CFixDiskDepositHdl::configureDiskPartitions(const DepositParams& params, CDe
       // Back whatever became of the format: the drive keeps its hidden area.
       const int restored = m_backup.restore(dev);
       if (rc == pdk::kOk) rc = restored;
+      // The hint belongs to the new zone as on a removable drive: a login
+      // would otherwise show none, or the old zone's.
+      if (rc == pdk::kOk) rc = storeHint(params);
     } else {
       m_backup.release();
     }

@@ -447,10 +447,7 @@ TEST_F(RemovableZoneTest, NoFailedCommandCostsTheHiddenArea) {
       if (rc != 0) {
         EXPECT_EQ(drive.state().hiddenArea, before.hiddenArea);
       } else {
-        char value[32] = {};
-        uint32_t size = sizeof(value);
-        EXPECT_EQ(CCookieImpl(connection, params).getString("Tests", "kept", value, size), 0);
-        EXPECT_STREQ(value, "across");
+        EXPECT_EQ(storedString(connection, params, "Tests", "kept"), "across");
       }
       if (HasFailure()) break;
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "Connection.h"
@@ -128,6 +129,15 @@ struct VendorCall {
   uint16_t page;
   uint32_t tryWord;
 };
+
+// The text a string cookie holds on the drive, or "" when it cannot be read.
+inline std::string storedString(IConnection& connection, const DeviceParams& params,
+                                const char* section, const char* name) {
+  char value[256] = {};
+  uint32_t size = sizeof(value);
+  if (CCookieImpl(connection, params).getString(section, name, value, size) != 0) return "";
+  return value;
+}
 
 inline emu::DriveConfig storeDrive() {
   emu::DriveConfig config = smallDrive();

@@ -11,6 +11,7 @@
 
 #include "DriveSwitchTestSupport.h"
 #include "DriveTestSupport.h"
+#include "ExplorerWindow.h"
 
 namespace {
 
@@ -125,18 +126,25 @@ class LoginScript {
     HWND field = GetDlgItem(window, IDC_PASSWORD_EDIT);
     if (s->pressed_ == 0) {
       s->hint = drivetest::WindowText(GetDlgItem(window, IDC_HINT_TXT));
-      for (int i = 0; i < 16; ++i) SendMessageA(field, WM_CHAR, 'a' + i, 0);
+      Type(field, "abcdefghijklmnop");
       s->typed = drivetest::WindowText(field);
     }
     if (s->pressed_ == s->presses_) {
-      PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+      PostMessageA(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
       ++s->pressed_;
       return;
     }
-    SetWindowTextA(field, s->password_);
+    // What was typed before goes as a user would take it away: all of it
+    // selected, then typed over.
+    SendMessageA(field, EM_SETSEL, 0, -1);
+    SendMessageA(field, WM_CHAR, VK_BACK, 0);
+    Type(field, s->password_);
     ++s->pressed_;
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+    PostMessageA(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+  }
+  static void Type(HWND field, const char* text) {
+    for (const char* c = text; *c != '\0'; ++c)
+      SendMessageA(field, WM_CHAR, static_cast<unsigned char>(*c), 0);
   }
 
   CDepositLoginDlg& dialog_;
@@ -210,6 +218,172 @@ TEST_F(DepositNoHintTest, LoginShowsAnEmptyHintLine) {
   EXPECT_EQ(dialog.DoModal(), IDOK);
   EXPECT_EQ(script.hint, "");
   EXPECT_EQ(Visible(), kSafe);
+}
+
+// A drive that presents itself as a fixed disk, on two Wine drives: its
+// first volume is the public partition, its second shows the dummy partition
+// or, once logged in, the safe one; every switch takes the drive off the bus
+// and back, which the SDK hides from its listeners.
+constexpr uint32_t kUnitSectors = 64 * 32;  // the drive's unit: its two factors
+constexpr int kDummy = 1;
+
+class FixedDiskDepositTest : public DriveTest {
+ protected:
+  void SetUp() override {
+    DriveTest::SetUp();
+    if (HasFatalFailure()) return;
+    for (char letter : kLetters) {
+      ASSERT_NE(GetFileAttributesA(drivetest::Root(letter).c_str()), INVALID_FILE_ATTRIBUTES)
+          << "the run links drive " << letter << ": to a folder of its own";
+      drivetest::EmptyFolder(drivetest::Root(letter));
+    }
+    emu::DriveConfig config = drivetest::DriveConfig("0F3B27220051");
+    config.removable = false;
+    config.sectorCount = 8 * kUnitSectors;
+    drive = &MakeDrive(config);
+    id = PlugInserted(*drive, {kLetters[0], kLetters[1]});
+    ASSERT_GE(id, 0);
+    ASSERT_TRUE(device.attachDevice(manager->GetProxy(id).DeviceInfo()));
+    int removable = -1;
+    ASSERT_EQ(device.isRemovable(removable), pdk::kOk);
+    ASSERT_EQ(removable, 0);
+    DepositParams zone;
+    std::strcpy(zone.password, kPassword);
+    std::strcpy(zone.hint, "the usual");
+    std::strcpy(zone.publicLabel, "PUBLIC");
+    std::strcpy(zone.dummyLabel, "DUMMY");
+    std::strcpy(zone.safeLabel, "SAFE");
+    zone.safeBytes = 2 * kUnitSectors * 512;
+    zone.dummyBytes = kUnitSectors * 512;
+    ASSERT_EQ(device.deposit().configure(zone, nullptr, true), pdk::kOk);
+    ExpectPresented(false);
+    window.clear();
+  }
+  void TearDown() override {
+    device.detachDevice();
+    DriveTest::TearDown();
+  }
+  // Which partition each volume shows, asked of the SDK and read from the
+  // marker in the volume's root.
+  void ExpectPresented(bool safe) {
+    bool inSafe = !safe;
+    EXPECT_EQ(device.deposit().isInSafePartition(inSafe), pdk::kOk);
+    EXPECT_EQ(inSafe, safe);
+    EXPECT_EQ(drive->state().safePresented, safe);
+    EXPECT_EQ(Visible(kLetters[0]), kPublic);
+    EXPECT_EQ(Visible(kLetters[1]), safe ? kSafe : kDummy);
+  }
+  int Visible(char letter) {
+    int state = -1;
+    EXPECT_EQ(device.getVisiblePartition(letter, state), pdk::kOk) << letter;
+    return state;
+  }
+  // What the drive manager heard of this drive going away while it switched.
+  std::vector<drivetest::Posted> Removals() const {
+    std::vector<drivetest::Posted> removals;
+    for (const drivetest::Posted& p : window.messages())
+      if (p.message == WM_PLUNDA_REMOVE) removals.push_back(p);
+    return removals;
+  }
+
+  static constexpr char kLetters[2] = {drivetest::kFixedDiskLetter,
+                                       drivetest::kFixedDiskSecondLetter};
+  emu::CEmulatedDrive* drive = nullptr;
+  int id = -1;
+  CPDK device;
+};
+
+TEST_F(FixedDiskDepositTest, TheDialogsSwitchOnTheReattachThreadAndStayResponsive) {
+  {
+    // Explorer windows on both volumes: the login closes them first.
+    drivetest::ExplorerWindow onPublic(drivetest::Root(kLetters[0]));
+    drivetest::ExplorerWindow onSecond(drivetest::Root(kLetters[1]));
+    ASSERT_TRUE(onPublic.Showing());
+    ASSERT_TRUE(onSecond.Showing());
+    BoxAnswerer boxes;
+    CDepositLoginDlg dialog;
+    dialog.SetDevice(&device);
+    LoginScript script(dialog, boxes, kPassword, 1);
+    drivetest::AnswerWatch watch(bus, *drive, [&] { return dialog.GetSafeHwnd(); });
+    drivetest::DepartureCheck departure(bus, {&onPublic, &onSecond});
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(script.hint, "the usual");
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
+    EXPECT_GT(watch.AnsweredWhileAway(), 0) << "the drive never left, or the dialog never answered";
+    EXPECT_EQ(watch.Unanswered(), 0);
+    EXPECT_GT(departure.Departures(), 0);
+    EXPECT_EQ(departure.OpenAtDeparture(), 0);
+    EXPECT_TRUE(drivetest::PumpUntil([&] { return onPublic.Gone() && onSecond.Gone(); }));
+  }
+  ExpectPresented(true);
+  EXPECT_TRUE(Removals().empty()) << ::testing::PrintToString(Removals());
+
+  window.clear();
+  {
+    drivetest::ExplorerWindow onSafe(drivetest::Root(kLetters[1]));
+    ASSERT_TRUE(onSafe.Showing());
+    BoxAnswerer boxes;
+    CDepositLogoutDlg dialog;
+    dialog.SetDevice(&device);
+    drivetest::AnswerWatch watch(bus, *drive, [&] { return dialog.GetSafeHwnd(); });
+    drivetest::DepartureCheck departure(bus, {&onSafe});
+    EXPECT_EQ(dialog.Run(), IDOK);
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
+    EXPECT_GT(watch.AnsweredWhileAway(), 0) << "the drive never left, or the window never answered";
+    EXPECT_EQ(watch.Unanswered(), 0);
+    EXPECT_GT(departure.Departures(), 0);
+    EXPECT_EQ(departure.OpenAtDeparture(), 0);
+    EXPECT_TRUE(drivetest::PumpUntil([&] { return onSafe.Gone(); }));
+  }
+  ExpectPresented(false);
+  EXPECT_TRUE(Removals().empty()) << ::testing::PrintToString(Removals());
+}
+
+TEST_F(FixedDiskDepositTest, TheSdkSwitchesOnTheCallersThreadWhenAskedTo) {
+  // Synchronous: the drive is back with its new partition when the call returns.
+  const size_t eventsBefore = bus.events().size();
+  ASSERT_EQ(device.deposit().login(kPassword, nullptr, true), pdk::kOk);
+  EXPECT_GT(bus.events().size(), eventsBefore) << "the drive did not leave the bus";
+  ExpectPresented(true);
+  ASSERT_EQ(device.deposit().logout(nullptr, true), pdk::kOk);
+  ExpectPresented(false);
+  EXPECT_TRUE(Removals().empty()) << ::testing::PrintToString(Removals());
+}
+
+// A fixed disk smaller than 16,000 sectors needs four of its units for a safe
+// partition; one of 4 MB in units of 1 MB therefore holds no zone at all: the
+// request is refused before the drive is touched.
+using FixedDiskLimitsTest = DriveTest;
+
+TEST_F(FixedDiskLimitsTest, AZoneTheDriveCannotHoldIsRefusedBeforeTheDriveChanges) {
+  emu::DriveConfig config = drivetest::DriveConfig("0F3B27220052");
+  config.removable = false;
+  config.sectorCount = 4 * kUnitSectors;
+  emu::CEmulatedDrive& small = MakeDrive(config);
+  const int id = PlugInserted(small, {drivetest::kFixedDiskLetter, drivetest::kFixedDiskSecondLetter});
+  ASSERT_GE(id, 0);
+  CPDK device;
+  ASSERT_TRUE(device.attachDevice(manager->GetProxy(id).DeviceInfo()));
+  int64_t minSafe = 0, minDummy = 0;
+  ASSERT_EQ(device.deposit().minPartitionSize(minSafe, minDummy), pdk::kOk);
+  EXPECT_EQ(minSafe, 4 * kUnitSectors * 512);
+  EXPECT_EQ(minDummy, 2 * kUnitSectors * 512);
+  const struct {
+    int32_t safeBytes;
+    int code;
+  } cases[] = {
+      {int32_t(kUnitSectors * 512), pdk::kBadParameters},  // below the least safe partition
+      {int32_t(4 * kUnitSectors * 512), pdk::kTooSmallToFormat},  // no public partition left
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.safeBytes);
+    DepositParams zone;
+    std::strcpy(zone.password, kPassword);
+    zone.safeBytes = c.safeBytes;
+    EXPECT_EQ(device.deposit().configure(zone, nullptr, true), c.code);
+    EXPECT_EQ(small.state().safeUnits, 0u);
+  }
+  device.detachDevice();
 }
 
 }  // namespace

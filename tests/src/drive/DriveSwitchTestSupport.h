@@ -6,12 +6,18 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DetectionPlatform.h"
+#include "DriveTestSupport.h"
 #include "EmuDevicePort.h"
+#include "EmulatedBus.h"
 #include "EmulatedDrive.h"
+#include "ExplorerWindow.h"
 #include "OSKind.h"
 #include "resource.h"
 
@@ -69,6 +75,97 @@ class BoxAnswerer {
   const UINT answer_;
   UINT_PTR timer_ = 0;
   std::vector<SeenBox> boxes_;
+};
+
+// While it lives, a thread of its own asks the window `window()` names (read
+// on this thread, as the dialogs live here) to answer a message each time
+// the drive is seen off the bus, as a user's click would: so it tells whether
+// the window kept answering while the drive switched.
+class AnswerWatch {
+ public:
+  template <typename Window>
+  AnswerWatch(const emu::CEmulatedBus& bus, const emu::CEmulatedDrive& drive, Window window)
+      : bus_(bus), drive_(drive), window_(std::move(window)) {
+    self() = this;
+    timer_ = SetTimer(nullptr, 0, 20, &AnswerWatch::Tick);
+    thread_ = CreateThread(nullptr, 0, &AnswerWatch::Watch, this, 0, nullptr);
+  }
+  ~AnswerWatch() {
+    stop_ = true;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    KillTimer(nullptr, timer_);
+    self() = nullptr;
+  }
+  AnswerWatch(const AnswerWatch&) = delete;
+  AnswerWatch& operator=(const AnswerWatch&) = delete;
+  // Answers given while the drive was off the bus, before and after the answer.
+  int AnsweredWhileAway() const { return answeredAway_; }
+  // Messages the window did not answer within the hearing limit.
+  int Unanswered() const { return unanswered_; }
+
+ private:
+  static AnswerWatch*& self() {
+    static AnswerWatch* current = nullptr;
+    return current;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (self() != nullptr) self()->hwnd_ = self()->window_();
+  }
+  static DWORD WINAPI Watch(void* argument) {
+    auto* w = static_cast<AnswerWatch*>(argument);
+    while (!w->stop_) {
+      const HWND window = w->hwnd_;
+      if (window != nullptr && IsWindow(window) && !w->bus_.isPresent(&w->drive_)) {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kHearingLimitMs,
+                                &result) != 0) {
+          if (!w->bus_.isPresent(&w->drive_)) ++w->answeredAway_;
+        } else if (IsWindow(window)) {
+          ++w->unanswered_;
+        }
+      }
+      Sleep(10);
+    }
+    return 0;
+  }
+
+  const emu::CEmulatedBus& bus_;
+  const emu::CEmulatedDrive& drive_;
+  std::function<HWND()> window_;
+  std::atomic<HWND> hwnd_{nullptr};
+  std::atomic<bool> stop_{false};
+  std::atomic<int> answeredAway_{0};
+  std::atomic<int> unanswered_{0};
+  UINT_PTR timer_ = 0;
+  HANDLE thread_ = nullptr;
+};
+
+// Counts, when the drive first leaves the bus after this is made (as the bus
+// announces it), the windows not yet told to close: what has to be closed
+// before a switch must have been told to by then.
+class DepartureCheck {
+ public:
+  DepartureCheck(emu::CEmulatedBus& bus, std::vector<const ExplorerWindow*> windows)
+      : bus_(bus), windows_(std::move(windows)) {
+    id_ = bus_.broadcaster().subscribe([this](bool arrival, uint32_t) {
+      if (arrival || departures_++ > 0) return;
+      for (const ExplorerWindow* window : windows_)
+        if (!window->ToldToClose()) ++openAtDeparture_;
+    });
+  }
+  ~DepartureCheck() { bus_.broadcaster().unsubscribe(id_); }
+  DepartureCheck(const DepartureCheck&) = delete;
+  DepartureCheck& operator=(const DepartureCheck&) = delete;
+  int Departures() const { return departures_; }
+  int OpenAtDeparture() const { return openAtDeparture_; }
+
+ private:
+  emu::CEmulatedBus& bus_;
+  const std::vector<const ExplorerWindow*> windows_;
+  int id_ = 0;
+  std::atomic<int> departures_{0};
+  std::atomic<int> openAtDeparture_{0};
 };
 
 // The drive's answer to writing one sector at `lba` through its command path.

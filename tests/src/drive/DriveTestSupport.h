@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -37,6 +39,13 @@ constexpr char kBusOnlyLetter = 'W';
 // A second such letter for the privacy-zone dialogs: on 98 SE the SDK tells of
 // a drive that switched its write protection on W only long after it left.
 constexpr char kZoneLetter = 'X';
+// Wine drives of their own for the switches whose Explorer windows are closed
+// first: a removable drive's write protection, and a fixed disk's two volumes.
+constexpr char kSwitchLetter = 'K';
+constexpr char kFixedDiskLetter = 'M';
+constexpr char kFixedDiskSecondLetter = 'N';
+// A Wine drive whose files outlast the run, for the host's checks after it.
+constexpr char kKeptLetter = 'P';
 // How long a test waits for something the SDK or the system does by itself.
 constexpr DWORD kHearingLimitMs = 15000;
 
@@ -247,9 +256,14 @@ class DriveTest : public ::testing::Test {
   int PlugInserted(emu::CEmulatedDrive& drive, const std::vector<char>& letters = {kLetter}) {
     window.clear();
     Plug(drive, letters);
+    // Only this drive's letters: the SDK may still tell of an earlier drive.
+    const auto ours = [&](const Posted& p) {
+      return p.message == WM_PLUNDA_INSERT &&
+             std::find(letters.begin(), letters.end(), static_cast<char>(p.wParam)) != letters.end();
+    };
     const auto inserted = [&] {
       for (const Posted& p : window.messages())
-        if (p.message == WM_PLUNDA_INSERT) return true;
+        if (ours(p)) return true;
       return false;
     };
     if (!PumpUntil(inserted)) {
@@ -259,17 +273,20 @@ class DriveTest : public ::testing::Test {
     }
     int id = -1;
     for (const Posted& p : window.messages())
-      if (p.message == WM_PLUNDA_INSERT) id = static_cast<int>(p.lParam);
+      if (ours(p)) id = static_cast<int>(p.lParam);
     window.clear();
     return id;
   }
-  // What the manager posted, but for the bus-only letters: the SDK may tell
-  // of a drive there long after its test (see the write-protection test).
+  // What the manager posted, but for the letters of drives that switch: the
+  // SDK may tell of a drive there long after its test (see the
+  // write-protection test).
   std::vector<Posted> Heard() const {
+    static const char kSwitching[] = {kBusOnlyLetter, kZoneLetter, kSwitchLetter, kFixedDiskLetter,
+                                      kFixedDiskSecondLetter};
     std::vector<Posted> heard;
     for (const Posted& p : window.messages())
-      if (p.wParam != static_cast<WPARAM>(kBusOnlyLetter) &&
-          p.wParam != static_cast<WPARAM>(kZoneLetter))
+      if (std::find(std::begin(kSwitching), std::end(kSwitching), static_cast<char>(p.wParam)) ==
+          std::end(kSwitching))
         heard.push_back(p);
     return heard;
   }

@@ -22,12 +22,14 @@ class FakeWindows {
   }
   HWND Make(const char* className, const char* title) {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = &FakeWindows::Proc;
+    wc.lpfnWndProc = &DefWindowProcA;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = className;
     RegisterClassA(&wc);  // once per class; later calls fail harmlessly
     const HWND window = CreateWindowExA(0, className, title, WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
                                         nullptr, GetModuleHandleA(nullptr), nullptr);
+    // The folder windows of other tests share a class: the procedure is this window's own.
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FakeWindows::Proc));
     got_[window] = 0;
     return window;
   }

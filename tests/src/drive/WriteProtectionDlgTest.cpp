@@ -10,12 +10,13 @@
 
 #include "DriveSwitchTestSupport.h"
 #include "DriveTestSupport.h"
+#include "ExplorerWindow.h"
 
 namespace {
 
 using drivetest::BoxAnswerer;
 using drivetest::DriveTest;
-using drivetest::kBusOnlyLetter;
+using drivetest::kSwitchLetter;
 
 constexpr uint8_t kProtectBit = 0x02;  // in byte 8 of the drive's configuration block
 constexpr uint32_t kRefusedReads = 100;
@@ -28,9 +29,10 @@ class WriteProtectionDlgTest : public DriveTest {
     emu::DriveConfig config = drivetest::DriveConfig("0F3B27220031");
     config.revision = "3.10";
     drive = &MakeDrive(config);
-    // On a letter of its own: the switch makes the drive leave the bus and
-    // come back, which no other drive must run into.
-    const int id = PlugInserted(*drive, {kBusOnlyLetter});
+    // On a Wine drive of its own: the switch makes the drive leave the bus and
+    // come back, which no other drive must run into, and Explorer windows can
+    // show its folder.
+    const int id = PlugInserted(*drive, {kSwitchLetter});
     ASSERT_GE(id, 0);
     ASSERT_TRUE(device.attachDevice(manager->GetProxy(id).DeviceInfo()));
   }
@@ -48,11 +50,19 @@ TEST_F(WriteProtectionDlgTest, SwitchesOnAndOffAndTheDriveFollows) {
   ASSERT_FALSE(Protected());
   for (int state : {CWriteProtectionDlg::kProtect, CWriteProtectionDlg::kUnprotect}) {
     SCOPED_TRACE(state);
+    // A folder window on the drive would keep its volume busy: it goes first.
+    drivetest::ExplorerWindow onDrive(drivetest::Root(kSwitchLetter));
+    ASSERT_TRUE(onDrive.Showing());
     BoxAnswerer boxes;
     CWriteProtectionDlg dialog;
     dialog.SetDevice(&device, state);
+    drivetest::DepartureCheck departure(bus, {&onDrive});
     EXPECT_EQ(dialog.Run(), IDOK);
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
+    // The switch re-attaches the drive; the window was told to close before it left.
+    EXPECT_GT(departure.Departures(), 0);
+    EXPECT_EQ(departure.OpenAtDeparture(), 0);
+    EXPECT_TRUE(drivetest::PumpUntil([&] { return onDrive.Gone(); }));
     EXPECT_EQ(Protected(), state == CWriteProtectionDlg::kProtect);
     int reported = -1;
     EXPECT_EQ(device.isWriteProtected(reported), pdk::kOk);
@@ -92,7 +102,7 @@ TEST_F(WriteProtectionDlgTest, ARefusedSwitchTellsWhyAndEndsWithCancel) {
     if (c.busy && !drivetest::SdkCanSeeABusyDrive()) continue;
     std::unique_ptr<drivetest::BusyDrive> busy;
     if (c.busy) {
-      busy = std::make_unique<drivetest::BusyDrive>(port, *drive, kBusOnlyLetter);
+      busy = std::make_unique<drivetest::BusyDrive>(port, *drive, kSwitchLetter);
     } else {
       // Every read of the configuration fails: the ME transport sends a
       // failed command again before it gives up.

@@ -147,6 +147,23 @@ class CheckRecord {
   static void NoValue(const std::string& key, const std::string& value) {
     Line("noreg|" + key + "|" + value);
   }
+  // The attributes a file on a Wine drive must show from the host, as the
+  // letters R, H and S in that order (read-only, hidden, system).
+  static void Attributes(const std::string& path, const std::string& letters) {
+    Line("attr|" + path + "|" + letters);
+  }
+  // A file on a Wine drive that the host must find byte for byte like `same`.
+  static void SameFile(const std::string& path, const std::string& same) {
+    Line("same|" + path + "|" + same);
+  }
+  // The same for a file that must hold `text`, kept in the check folder.
+  static void SameText(const std::string& path, const std::string& text) {
+    if (!Enabled()) return;
+    static int count = 0;
+    const std::string file = Env("TOVIK_SHELL_OUT") + "\\text" + std::to_string(++count) + ".txt";
+    std::ofstream(file, std::ios::binary) << text;
+    SameFile(path, file);
+  }
   // A key of a settings file in the check folder (named as there).
   static void Setting(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) {
