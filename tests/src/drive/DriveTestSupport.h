@@ -41,11 +41,11 @@ constexpr char kBusOnlyLetter = 'W';
 constexpr char kZoneLetter = 'X';
 // Wine drives of their own for the switches whose Explorer windows are closed
 // first: a removable drive's write protection, and a fixed disk's two volumes.
-constexpr char kSwitchLetter = 'K';
-constexpr char kFixedDiskLetter = 'M';
-constexpr char kFixedDiskSecondLetter = 'N';
+constexpr char kSwitchLetter = 'O';
+constexpr char kFixedDiskLetter = 'I';
+constexpr char kFixedDiskSecondLetter = 'J';
 // A Wine drive whose files outlast the run, for the host's checks after it.
-constexpr char kKeptLetter = 'P';
+constexpr char kKeptLetter = 'Y';
 // How long a test waits for something the SDK or the system does by itself.
 constexpr DWORD kHearingLimitMs = 15000;
 
