@@ -164,7 +164,14 @@ ScsiResult CEmulatedDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t
                                 ? check(kSenseKeyNotReady, kAscNotReady, kAscqBecomingReady)
                                 : dispatch(r);
   log(r, result, false);
-  if (!pendingDetach_) return result;
+  const std::optional<FlashPartition> formatted = pendingFormat_;
+  pendingFormat_.reset();
+  const std::function<void(FlashPartition)> formatHandler = formatHandler_;
+  if (!pendingDetach_) {
+    lock.release();
+    if (formatted && formatHandler) formatHandler(*formatted);
+    return result;
+  }
 
   // The owner's handler typically takes the drive off the bus and back, which
   // reaches this drive again: call it with the lock released.
@@ -255,6 +262,9 @@ ScsiResult CEmulatedDrive::readWrite10(const Request& r, bool write) {
     uint8_t* p = r.data + size_t(i) * kDriveSectorSize;
     if (write) {
       writeFlash(flash[i], p);
+      // A FAT boot sector: bytes per sector 512, extended signature, 55 AA.
+      if (p[11] == 0x00 && p[12] == 0x02 && p[38] == 0x29 && p[510] == 0x55 && p[511] == 0xAA)
+        pendingFormat_ = partitionAt(lba + i);
     } else if (backed[i]) {
       readFlash(flash[i], p);
     } else {
@@ -505,6 +515,14 @@ bool CEmulatedDrive::presentedToFlash(uint32_t presentedLba, uint32_t& flashLba)
   return fixedLayout_->toFlash(presentedLba, flashLba);
 }
 
+FlashPartition CEmulatedDrive::partitionAt(uint32_t presentedLba) const {
+  const bool safe =
+      removableLayout_ ? removableLayout_->safePresented() : fixedLayout_->safePresented();
+  if (fixedLayout_ && presentedLba < fixedLayout_->publicSectors()) return FlashPartition::kPublic;
+  if (safe) return FlashPartition::kSafe;
+  return removableLayout_ ? FlashPartition::kPublic : FlashPartition::kDummy;
+}
+
 // Sector 0 of the disk always lies in the public partition, whatever the slot shows.
 void CEmulatedDrive::rewritePartitionTable() {
   uint32_t flash = 0;
@@ -593,6 +611,11 @@ void CEmulatedDrive::setNotReady(uint32_t commands) {
 void CEmulatedDrive::setDetachHandler(std::function<void(const DetachRequest&)> handler) {
   CPDKLockGuard lock(&mutex_);
   detachHandler_ = std::move(handler);
+}
+
+void CEmulatedDrive::setFormatHandler(std::function<void(FlashPartition)> handler) {
+  CPDKLockGuard lock(&mutex_);
+  formatHandler_ = std::move(handler);
 }
 
 uint32_t CEmulatedDrive::pendingFaults() const {

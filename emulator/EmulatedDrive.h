@@ -125,6 +125,9 @@ struct DriveState {
   uint32_t lunMode = 0;  // fixed disk
 };
 
+// The partitions of a drive's flash; the dummy one is the fixed disk's only.
+enum class FlashPartition { kPublic, kDummy, kSafe };
+
 class CEmulatedDrive {
  public:
   // Throws std::invalid_argument for a configuration the drive cannot present.
@@ -170,6 +173,9 @@ class CEmulatedDrive {
   // Called after the detach sub-code has been answered, without the drive's lock,
   // so the handler may send the drive commands. Empty: detach does nothing more.
   void setDetachHandler(std::function<void(const DetachRequest&)> handler);
+  // Called, like the detach handler, after a WRITE that put a FAT boot sector
+  // into a partition: the host formatted it. Empty: nothing more happens.
+  void setFormatHandler(std::function<void(FlashPartition)> handler);
 
   // The serial answer (vendor sub-code 0x0100): bytes 0-5 header, serial from byte 6.
   static constexpr uint16_t kSubCodeSerial = 0x0100;
@@ -272,6 +278,7 @@ class CEmulatedDrive {
   // (false where no flash lies behind it). All partition mapping goes through here.
   uint32_t presentedSectorCount() const;
   bool presentedToFlash(uint32_t presentedLba, uint32_t& flashLba) const;
+  FlashPartition partitionAt(uint32_t presentedLba) const;
   void rewritePartitionTable();
 
   // The sector store.
@@ -298,6 +305,8 @@ class CEmulatedDrive {
   Password password_{};  // all zero: none set
   std::function<void(const DetachRequest&)> detachHandler_;
   std::optional<DetachRequest> pendingDetach_;  // answered, the handler not yet called
+  std::function<void(FlashPartition)> formatHandler_;
+  std::optional<FlashPartition> pendingFormat_;
 };
 
 }  // namespace emu

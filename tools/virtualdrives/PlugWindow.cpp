@@ -98,7 +98,7 @@ void CPlugWindow::Refresh() {
     EnableWindow(GetDlgItem(hwnd_, kPlugInButton + slot), listening_ && !plugged);
     EnableWindow(GetDlgItem(hwnd_, kPullOutButton + slot), plugged);
   }
-  SetDlgItemTextA(hwnd_, kProblemText, problem_.c_str());
+  SetDlgItemTextA(hwnd_, kProblemText, (problem_.empty() ? drives_.Notice() : problem_).c_str());
 }
 
 void CPlugWindow::OnButton(int id) {

@@ -29,6 +29,8 @@ const struct {
     {"Fixed disk", "FixedDisk", "0F3B27000102", false, {'L', 'M'}},
 };
 
+const char* const kPartitionNames[] = {"public", "dummy", "safe"};
+
 // 64 MB each: the image files are sparse, so only what is written takes room.
 constexpr uint32_t kSectors = 131072;
 
@@ -51,6 +53,14 @@ CVirtualDrives::CVirtualDrives(const std::string& folder)
     drives_[slot].folder = folder + "\\" + kSlots[slot].folder;
     drives_[slot].drive = Load(drives_[slot].folder, slot);
     drives_[slot].safeShown = drives_[slot].drive->state().safePresented;
+    for (const char* name : kPartitionNames) {
+      drives_[slot].partitions.emplace_back(drives_[slot].folder + "\\" + name,
+                                            drives_[slot].folder + "\\kept\\" + name);
+    }
+    // A format comes from the SDK's thread; the files go before it goes on.
+    drives_[slot].drive->setFormatHandler([this, slot](emu::FlashPartition partition) {
+      drives_[slot].partitions[size_t(partition)].Empty();
+    });
   }
 }
 
@@ -59,7 +69,9 @@ CVirtualDrives::~CVirtualDrives() {
     if (drives_[slot].plugged) {
       registration_.remove(*drives_[slot].drive, port_);
       UnlinkLetters(slot);
+      WithdrawVolumes(slot, drives_[slot].safeShown);
     }
+    drives_[slot].drive->setFormatHandler(nullptr);
   }
   SaveAll();
   pdk::setDevicePort(nullptr);
@@ -121,18 +133,71 @@ const char* CVirtualDrives::Name(int slot) { return kSlots[slot].name; }
 
 bool CVirtualDrives::IsPlugged(int slot) const { return Valid(slot) && drives_[slot].plugged; }
 
-std::string CVirtualDrives::VolumeFolder(int slot, int volume) const {
-  const Held& d = drives_[slot];
-  const bool safe = d.drive->state().safePresented;
-  const char* partition = "public";
+emu::FlashPartition CVirtualDrives::VolumePartition(int slot, int volume, bool safe) const {
   // The removable drive shows one partition at a time; the fixed disk keeps
   // its public volume and shows the dummy or the safe one behind it.
-  if (kSlots[slot].removable) {
-    partition = safe ? "safe" : "public";
-  } else if (volume > 0) {
-    partition = safe ? "safe" : "dummy";
+  if (kSlots[slot].removable || volume > 0) {
+    if (safe) return emu::FlashPartition::kSafe;
+    if (!kSlots[slot].removable) return emu::FlashPartition::kDummy;
   }
-  return d.folder + "\\" + partition;
+  return emu::FlashPartition::kPublic;
+}
+
+uint64_t CVirtualDrives::PartitionBytes(int slot, emu::FlashPartition partition) const {
+  const emu::CEmulatedDrive& drive = *drives_[slot].drive;
+  const emu::DriveConfig& config = drive.config();
+  const emu::DriveState state = drive.state();
+  uint64_t sectors = 0;
+  if (config.removable) {
+    const uint64_t safe = uint64_t(state.safeUnits) * config.allocationUnitSectors;
+    sectors = partition == emu::FlashPartition::kSafe ? safe : config.sectorCount - safe;
+  } else {
+    // Whole units only; the public partition takes what the others leave.
+    const uint64_t unit = uint64_t(config.unitFactorA) * config.unitFactorB;
+    const uint64_t units = config.sectorCount / unit;
+    switch (partition) {
+      case emu::FlashPartition::kSafe: sectors = state.safeUnits * unit; break;
+      case emu::FlashPartition::kDummy: sectors = state.dummyUnits * unit; break;
+      case emu::FlashPartition::kPublic:
+        sectors = (units - state.safeUnits - state.dummyUnits) * unit;
+        break;
+    }
+  }
+  return sectors * 512;
+}
+
+std::string CVirtualDrives::VolumeFolder(int slot, int volume) const {
+  const Held& d = drives_[slot];
+  return d.partitions[size_t(VolumePartition(slot, volume, d.drive->state().safePresented))]
+      .Folder();
+}
+
+bool CVirtualDrives::VolumeMounted(int slot, int volume) const {
+  const Held& d = drives_[slot];
+  return d.partitions[size_t(VolumePartition(slot, volume, d.safeShown))].Mounted();
+}
+
+uint64_t CVirtualDrives::VolumeBytes(int slot, int volume) const {
+  return PartitionBytes(slot, VolumePartition(slot, volume, drives_[slot].safeShown));
+}
+
+bool CVirtualDrives::PresentVolumes(int slot, bool safe) {
+  bool all = true;
+  for (size_t i = 0; i < kSlots[slot].letters.size(); ++i) {
+    const emu::FlashPartition partition = VolumePartition(slot, int(i), safe);
+    all = drives_[slot].partitions[size_t(partition)].Present(PartitionBytes(slot, partition)) &&
+          all;
+  }
+  if (!all && notice_.empty() && CWineDriveLetters::Available()) {
+    notice_ = "Not allowed to mount: the letters have the host disk's size.";
+  }
+  return all;
+}
+
+void CVirtualDrives::WithdrawVolumes(int slot, bool safe) {
+  for (size_t i = 0; i < kSlots[slot].letters.size(); ++i) {
+    drives_[slot].partitions[size_t(VolumePartition(slot, int(i), safe))].Withdraw();
+  }
 }
 
 bool CVirtualDrives::LinkLetters(int slot) {
@@ -152,23 +217,26 @@ bool CVirtualDrives::PlugIn(int slot) {
   if (!Valid(slot)) return false;
   Held& d = drives_[slot];
   if (d.plugged) return true;
+  d.safeShown = d.drive->state().safePresented;
+  PresentVolumes(slot, d.safeShown);
   if (!LinkLetters(slot)) {
     problem_ = CWineDriveLetters::Available() ? "The drive letters could not be made."
                                               : "Drive letters are made only under Wine.";
     UnlinkLetters(slot);
+    WithdrawVolumes(slot, d.safeShown);
     return false;
   }
   try {
     if (!registration_.add(*d.drive, kSlots[slot].letters, port_)) {
       problem_ = "The drive's registry entries could not be written.";
     }
-    d.safeShown = d.drive->state().safePresented;
     bus_.plugIn(d.drive.get(), kSlots[slot].letters);
     d.plugged = true;
   } catch (const std::exception& e) {
     problem_ = e.what();
     registration_.remove(*d.drive, port_);
     UnlinkLetters(slot);
+    WithdrawVolumes(slot, d.safeShown);
   }
   return d.plugged;
 }
@@ -181,6 +249,7 @@ bool CVirtualDrives::PullOut(int slot) {
   bus_.unplug(d.drive.get());
   registration_.remove(*d.drive, port_);
   UnlinkLetters(slot);
+  WithdrawVolumes(slot, d.safeShown);
   d.plugged = false;
   Save(slot);
   return true;
@@ -189,11 +258,24 @@ bool CVirtualDrives::PullOut(int slot) {
 void CVirtualDrives::FollowPartitions() {
   for (int slot = 0; slot < kSlotCount; ++slot) {
     Held& d = drives_[slot];
+    if (!d.plugged) continue;
+    const size_t volumes = kSlots[slot].letters.size();
     const bool safe = d.drive->state().safePresented;
-    if (safe == d.safeShown) continue;
-    d.safeShown = safe;
-    if (d.plugged) LinkLetters(slot);
-    Save(slot);
+    if (safe != d.safeShown) {
+      // Only the partitions that change go: the fixed disk's public one stays.
+      for (size_t i = 0; i < volumes; ++i) {
+        const emu::FlashPartition before = VolumePartition(slot, int(i), d.safeShown);
+        if (before != VolumePartition(slot, int(i), safe)) d.partitions[size_t(before)].Withdraw();
+      }
+      d.safeShown = safe;
+      PresentVolumes(slot, safe);
+      LinkLetters(slot);
+      Save(slot);
+    }
+    for (size_t i = 0; i < volumes; ++i) {
+      const emu::FlashPartition partition = VolumePartition(slot, int(i), safe);
+      d.partitions[size_t(partition)].Resize(PartitionBytes(slot, partition));
+    }
   }
 }
 

@@ -1,9 +1,10 @@
 // The drives of the virtual-drive program: two emulated drives, a removable
 // one and one that presents itself as a fixed disk with two volumes, behind
 // the SDK's device port and on the emulated bus, each kept in a folder of its
-// own between runs (its state file, its image file and one folder per
+// own between runs (its state file, its image file and the files of each
 // partition). A plugged-in drive's letters are Wine drives that show the
-// folders of the partitions it presents.
+// folders of the partitions it presents, each the partition's size where the
+// host lets the program mount.
 #pragma once
 
 #include <memory>
@@ -15,6 +16,7 @@
 #include "EmuDevicePort.h"
 #include "EmulatedBus.h"
 #include "EmulatedDrive.h"
+#include "PartitionFolder.h"
 
 class CVirtualDrives {
  public:
@@ -49,14 +51,20 @@ class CVirtualDrives {
   static std::vector<char> Letters(int slot);
   static const char* Name(int slot);
   const std::string& Problem() const { return problem_; }
+  // Said once, when the partitions could not be mounted: empty otherwise.
+  const std::string& Notice() const { return notice_; }
 
   // A drive that switched its presented partition (a privacy-zone login or
-  // logout) gets its letters moved to the new partition's folder.
+  // logout) gets its letters moved to the new partition's folder, and one
+  // laid out anew its mounts resized.
   void FollowPartitions();
   // The emulated drive itself, which answers the commands the SDK sends.
   emu::CEmulatedDrive& Drive(int slot) { return *drives_[slot].drive; }
-  // The folder the drive's n-th letter shows now.
+  // The folder the drive's n-th letter shows now, and whether it is mounted.
   std::string VolumeFolder(int slot, int volume) const;
+  bool VolumeMounted(int slot, int volume) const;
+  // The bytes of the partition the drive's n-th letter shows now.
+  uint64_t VolumeBytes(int slot, int volume) const;
   void SaveAll();
 
  private:
@@ -65,11 +73,18 @@ class CVirtualDrives {
     std::unique_ptr<emu::CEmulatedDrive> drive;
     bool plugged = false;
     bool safeShown = false;
+    // By emu::FlashPartition.
+    std::vector<CPartitionFolder> partitions;
   };
 
   static emu::DriveConfig ConfigOf(int slot);
   static std::unique_ptr<emu::CEmulatedDrive> Load(const std::string& folder, int slot);
   static void KeepAside(const std::string& path);
+  emu::FlashPartition VolumePartition(int slot, int volume, bool safe) const;
+  uint64_t PartitionBytes(int slot, emu::FlashPartition partition) const;
+  // Mounts the folders of the partitions shown with `safe`, or unmounts them.
+  bool PresentVolumes(int slot, bool safe);
+  void WithdrawVolumes(int slot, bool safe);
   bool LinkLetters(int slot);
   void UnlinkLetters(int slot);
   void Save(int slot);
@@ -82,4 +97,5 @@ class CVirtualDrives {
   // Destroyed before the drives it routes to.
   emu::CEmulatedBus bus_;
   std::string problem_;
+  std::string notice_;
 };

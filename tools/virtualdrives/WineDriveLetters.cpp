@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstdlib>
 
 #include "WinExplorer.h"
 
@@ -60,6 +61,42 @@ bool CWineDriveLetters::RunHost(const std::string& commandLine) {
   if (process.hProcess != nullptr) CloseHandle(process.hProcess);
   if (process.hThread != nullptr) CloseHandle(process.hThread);
   return true;
+}
+
+std::string CWineDriveLetters::ShellWord(const std::string& text) {
+  std::string word = "'";
+  for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+int CWineDriveLetters::RunHostScript(const std::string& script, const std::string& folder) {
+  // Unique per call: the SDK's thread may run one while the window's does.
+  static LONG counter = 0;
+  const std::string name = "host-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(InterlockedIncrement(&counter)) + ".status";
+  const std::string status = folder + "\\" + name;
+  const std::string hostFolder = HostPath(folder);
+  if (hostFolder.empty()) return -1;
+  const std::string hostStatus = ShellWord(hostFolder + "/" + name);
+  // Written aside and moved in place, so that the file is whole once it is there.
+  const std::string line = "/bin/sh -c \"(" + script + "); echo $? >" + hostStatus +
+                           ".part && mv " + hostStatus + ".part " + hostStatus + "\"";
+  if (script.find('"') != std::string::npos || !RunHost(line)) return -1;
+  const DWORD start = GetTickCount();
+  while (GetFileAttributesA(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount() - start >= kScriptWaitMs) return -1;
+    Sleep(10);
+  }
+  char code[16] = "";
+  DWORD read = 0;
+  const HANDLE file = CreateFileA(status.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    ReadFile(file, code, sizeof code - 1, &read, nullptr);
+    CloseHandle(file);
+  }
+  DeleteFileA(status.c_str());
+  return read > 0 ? std::atoi(code) : -1;
 }
 
 bool CWineDriveLetters::Exists(char letter) {

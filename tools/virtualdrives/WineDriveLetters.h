@@ -17,9 +17,16 @@ class CWineDriveLetters {
   // The letter is gone again.
   static bool Unlink(char letter);
 
- private:
   // The host path of a Windows path, empty when Wine does not know it.
   static std::string HostPath(const std::string& path);
+  // Runs `script` in the host's shell and waits for it to end, which it tells
+  // by a status file it leaves in `folder` (a Windows path). Its exit code;
+  // -1 when it could not be started or did not end within kScriptWaitMs.
+  static int RunHostScript(const std::string& script, const std::string& folder);
+  // `text` as one word of the host's shell.
+  static std::string ShellWord(const std::string& text);
+
+ private:
   static std::string LinkPath(char letter);
   // Starts a host program; it runs on by itself.
   static bool RunHost(const std::string& commandLine);
@@ -28,4 +35,6 @@ class CWineDriveLetters {
   static bool WaitFor(char letter, bool present);
 
   static constexpr unsigned long kWaitMs = 5000;
+  // Copying a partition's files may take a while.
+  static constexpr unsigned long kScriptWaitMs = 60000;
 };

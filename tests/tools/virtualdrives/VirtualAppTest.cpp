@@ -19,6 +19,7 @@
 #include "ProcessTestSupport.h"
 #include "StringLoader.h"
 #include "VirtualDrives.h"
+#include "WineDriveLetters.h"
 #include "WineTray.h"
 #include "WindowsKind.h"
 #include "resource.h"
@@ -244,6 +245,13 @@ std::vector<uint8_t> Block(size_t size, std::initializer_list<std::pair<size_t, 
   return block;
 }
 
+// The total size of the letter's disk, as programs see it.
+uint64_t TotalBytes(char letter) {
+  ULARGE_INTEGER available{}, total{}, free{};
+  if (!GetDiskFreeSpaceExA(Root(letter).c_str(), &available, &total, &free)) return 0;
+  return total.QuadPart;
+}
+
 // In this process: a privacy-zone login on either drive (the partition
 // switch the drive is sent) moves its letters to the safe partition's
 // folder, and the logout back.
@@ -257,11 +265,13 @@ TEST(VirtualDrivesTest, ALoginMovesTheLettersToTheSafePartitionsFolderAndTheLogo
     std::vector<uint8_t> configureBlock, loginBlock, logoutBlock;
     const char* safeFolder;
     const char* leftFolder;  // what the letter shows outside the zone
+    uint64_t safeBytes, leftBytes;
   } cases[] = {
       {CVirtualDrives::kRemovable, 0, 0x0041, 0x0042, Block(20, {{0, 4}}, 4), Block(16, {}, 0),
-       Block(16, {}), "Removable\\safe", "Removable\\public"},
+       Block(16, {}), "Removable\\safe", "Removable\\public", 4 << 20, 60 << 20},
       {CVirtualDrives::kFixedDisk, 1, 0x0045, 0x0046, Block(28, {{0, 4}, {4, 2}, {8, 6}}, 12),
-       Block(20, {{0, 6}}, 4), Block(20, {}), "FixedDisk\\safe", "FixedDisk\\dummy"},
+       Block(20, {{0, 6}}, 4), Block(20, {}), "FixedDisk\\safe", "FixedDisk\\dummy", 4 << 20,
+       2 << 20},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(CVirtualDrives::Name(c.slot));
@@ -269,21 +279,108 @@ TEST(VirtualDrivesTest, ALoginMovesTheLettersToTheSafePartitionsFolderAndTheLogo
     const char letter = CVirtualDrives::Letters(c.slot)[c.volume];
     emu::CEmulatedDrive& drive = drives.Drive(c.slot);
     ASSERT_EQ(Vendor(drive, c.configure, c.configureBlock), emu::kStatusGood);
+    // Back in the zone, the letter shows the safe partition's files again.
     const struct {
       std::vector<uint8_t> block;
       std::string folder;
-    } steps[] = {{c.loginBlock, c.safeFolder}, {c.logoutBlock, c.leftFolder}};
+      uint64_t bytes;
+      std::string found;  // here.txt on arrival
+    } steps[] = {{c.loginBlock, c.safeFolder, c.safeBytes, ""},
+                 {c.logoutBlock, c.leftFolder, c.leftBytes, ""},
+                 {c.loginBlock, c.safeFolder, c.safeBytes, c.safeFolder}};
     for (const auto& step : steps) {
       SCOPED_TRACE(step.folder);
       ASSERT_EQ(Vendor(drive, c.enterSwitch, step.block), emu::kStatusGood);
       drives.FollowPartitions();
       EXPECT_EQ(drives.VolumeFolder(c.slot, int(c.volume)), folder + "\\" + step.folder);
       const std::string name = Root(letter) + "here.txt";
+      EXPECT_EQ(shelltest::ReadFile(name), step.found);
+      if (drives.VolumeMounted(c.slot, int(c.volume))) {
+        EXPECT_EQ(TotalBytes(letter), step.bytes);
+      }
       ASSERT_TRUE(WriteText(name, step.folder));
       EXPECT_EQ(shelltest::ReadFile(folder + "\\" + step.folder + "\\here.txt"), step.folder);
     }
     EXPECT_TRUE(drives.PullOut(c.slot));
     EXPECT_FALSE(Exists(Root(letter)));
+  }
+}
+
+// Whether the host's mount table has a mount below `folder`, asked of the host's own grep.
+bool MountedBelow(const std::string& folder) {
+  // The table has the folder's real path, without the prefix's drive links.
+  const int found = CWineDriveLetters::RunHostScript(
+      "cd " + CWineDriveLetters::ShellWord(CWineDriveLetters::HostPath(folder)) +
+          " && pwd -P | sed 's|$|/|' | grep -qFf - /proc/mounts",
+      folder);
+  EXPECT_TRUE(found == 0 || found == 1) << "grep answered " << found;
+  return found == 0;
+}
+
+// In this process: each letter is as large as the partition it shows, its
+// files outlive a pull-out and the end of the program, and a format through
+// the drive empties it. Nothing stays mounted once the drives are gone.
+TEST(VirtualDrivesTest, ALetterHasItsPartitionsSizeKeepsItsFilesAndAFormatEmptiesIt) {
+  const std::string folder = Scratch("virtualdrives-mounts");
+  CWinExplorer::CreateFolderWithParents(folder);
+  ASSERT_FALSE(MountedBelow(folder)) << "left over from an earlier run";
+  const struct {
+    int slot;
+    int volume;
+    uint64_t bytes;
+  } cases[] = {
+      {CVirtualDrives::kRemovable, 0, 131072ull * 512},
+      {CVirtualDrives::kFixedDisk, 0, 131072ull * 512},
+  };
+  {
+    CVirtualDrives drives(folder);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(CVirtualDrives::Name(c.slot));
+      ASSERT_TRUE(drives.PlugIn(c.slot)) << drives.Problem();
+      if (!drives.VolumeMounted(c.slot, c.volume)) {
+        GTEST_SKIP() << "the host does not let this program mount a tmpfs (not root?): the "
+                        "letters have the host disk's size, not the partition's";
+      }
+      const char letter = CVirtualDrives::Letters(c.slot)[size_t(c.volume)];
+      EXPECT_EQ(drives.VolumeBytes(c.slot, c.volume), c.bytes);
+      EXPECT_EQ(TotalBytes(letter), c.bytes);
+      ASSERT_TRUE(WriteText(Root(letter) + "kept.txt", "kept on " + std::string(1, letter)));
+      ASSERT_TRUE(drives.PullOut(c.slot));
+      ASSERT_TRUE(drives.PlugIn(c.slot)) << drives.Problem();
+      EXPECT_EQ(shelltest::ReadFile(Root(letter) + "kept.txt"), "kept on " + std::string(1, letter))
+          << "after a pull-out";
+    }
+    EXPECT_TRUE(MountedBelow(folder));
+  }
+  EXPECT_FALSE(MountedBelow(folder)) << "a mount outlived the drives";
+
+  CVirtualDrives drives(folder);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(CVirtualDrives::Name(c.slot));
+    ASSERT_TRUE(drives.PlugIn(c.slot)) << drives.Problem();
+    const char letter = CVirtualDrives::Letters(c.slot)[size_t(c.volume)];
+    EXPECT_EQ(shelltest::ReadFile(Root(letter) + "kept.txt"), "kept on " + std::string(1, letter))
+        << "after a restart";
+    // A formatter's boot sector, written where the partition begins.
+    std::vector<uint8_t> boot(512, 0);
+    boot[12] = 0x02;
+    boot[38] = 0x29;
+    boot[510] = 0x55;
+    boot[511] = 0xAA;
+    const uint8_t write[10] = {0x2A, 0, 0, 0, 0, 63, 0, 0, 1, 0};
+    ASSERT_EQ(drives.Drive(c.slot).execute(write, sizeof write, boot.data(), 512, false).status,
+              emu::kStatusGood);
+    EXPECT_FALSE(Exists(Root(letter) + "kept.txt")) << "the format left the file";
+    ASSERT_TRUE(drives.PullOut(c.slot));
+    ASSERT_TRUE(drives.PlugIn(c.slot)) << drives.Problem();
+    EXPECT_FALSE(Exists(Root(letter) + "kept.txt")) << "the file came back from the kept place";
+    // Other sectors leave the files alone.
+    ASSERT_TRUE(WriteText(Root(letter) + "stays.txt", "stays"));
+    std::vector<uint8_t> other(512, 0xE5);
+    ASSERT_EQ(drives.Drive(c.slot).execute(write, sizeof write, other.data(), 512, false).status,
+              emu::kStatusGood);
+    EXPECT_EQ(shelltest::ReadFile(Root(letter) + "stays.txt"), "stays");
+    ASSERT_TRUE(drives.PullOut(c.slot));
   }
 }
 
