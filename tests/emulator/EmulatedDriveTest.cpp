@@ -295,6 +295,49 @@ TEST_F(EmulatedDriveTest, WrittenSectorsReadBackAndUnwrittenReadZero) {
             std::vector<uint8_t>(data.begin() + 512, data.begin() + 1024));
 }
 
+// A formatter's boot sector is told to the owner, with the partition, and
+// nothing else written is; the handler may send commands itself.
+TEST(EmulatedDriveFormat, ABootSectorWrittenTellsTheFormattedPartition) {
+  std::vector<uint8_t> boot(512, 0);
+  boot[12] = 0x02;
+  boot[38] = 0x29;
+  boot[510] = 0x55;
+  boot[511] = 0xAA;
+  std::vector<uint8_t> noSignature = boot;
+  noSignature[38] = 0x28;
+  const struct {
+    const char* name;
+    bool removable;
+    uint32_t lba;
+    std::vector<uint8_t> sector;
+    std::vector<emu::FlashPartition> told;
+  } cases[] = {
+      {"removable", true, 0, boot, {emu::FlashPartition::kPublic}},
+      {"removable, not at its start", true, 63, boot, {emu::FlashPartition::kPublic}},
+      {"fixed disk's public volume", false, 63, boot, {emu::FlashPartition::kPublic}},
+      {"no extended signature", true, 0, noSignature, {}},
+      {"file data", true, 0, std::vector<uint8_t>(512, 0xE5), {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DriveConfig config = testConfig();
+    config.removable = c.removable;
+    config.sectorCount = 8192;
+    CEmulatedDrive drive(config);
+    std::vector<emu::FlashPartition> told;
+    drive.setFormatHandler([&](emu::FlashPartition partition) {
+      told.push_back(partition);
+      std::vector<uint8_t> back(512);
+      const auto read = raw::cdb::read10(c.lba, 1);
+      EXPECT_EQ(drive.execute(read.data(), read.size(), back.data(), 512, true).status, 0);
+    });
+    std::vector<uint8_t> data = c.sector;
+    const auto write = raw::cdb::write10(c.lba, 1);
+    ASSERT_EQ(drive.execute(write.data(), write.size(), data.data(), 512, false).status, 0);
+    EXPECT_EQ(told, c.told);
+  }
+}
+
 TEST_F(EmulatedDriveTest, StoreHoldsOnlyNonZeroSectors) {
   std::vector<uint8_t> data(2 * 512, 0);
   data[700] = 1;  // only the second sector carries data
