@@ -36,9 +36,14 @@ endif()
 if(CMAKE_CROSSCOMPILING AND TOVIK_RUN_TESTS)
   # One Wine prefix per build folder, made once before the first test needs it.
   set(TOVIK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  # Its keeper holds Wine's system processes for the whole run (see WineKeeper.cpp).
+  add_executable(wine_keeper WIN32 ${CMAKE_SOURCE_DIR}/tests/support/WineKeeper.cpp)
   add_test(NAME wine_prefix
-    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix ${TOVIK_WINEPREFIX})
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix ${TOVIK_WINEPREFIX} $<TARGET_FILE:wine_keeper>)
   set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
+  add_test(NAME wine_prefix_release
+    COMMAND sh -c "WINEPREFIX='${TOVIK_WINEPREFIX}' /usr/lib/wine/wineserver -k || true")
+  set_tests_properties(wine_prefix_release PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
 # tovik_add_test(<name> [NO_RUN] SOURCES <files...> LIBS <targets...>)
