@@ -627,6 +627,22 @@ uint32_t CEmulatedDrive::pendingFaults() const {
 
 namespace emu {
 
+uint32_t CEmulatedDrive::partitionSectors(FlashPartition partition) const {
+  CPDKLockGuard lock(&mutex_);
+  if (removableLayout_) {
+    const uint32_t safe = removableLayout_->safeSectors();
+    if (partition == FlashPartition::kSafe) return safe;
+    return partition == FlashPartition::kPublic ? config_.sectorCount - safe : 0;
+  }
+  const uint32_t unit = config_.unitFactorA * config_.unitFactorB;
+  switch (partition) {
+    case FlashPartition::kPublic: return fixedLayout_->publicSectors();
+    case FlashPartition::kDummy: return fixedLayout_->dummyUnits() * unit;
+    case FlashPartition::kSafe: return fixedLayout_->safeUnits() * unit;
+  }
+  return 0;
+}
+
 DriveState CEmulatedDrive::state() const {
   CPDKLockGuard lock(&mutex_);
   DriveState s;

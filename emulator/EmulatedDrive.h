@@ -152,6 +152,9 @@ class CEmulatedDrive {
   size_t storedSectorCount() const;
 
   DriveState state() const;
+  // The flash sectors the partition holds in the present layout (0 for a
+  // partition the drive has not got).
+  uint32_t partitionSectors(FlashPartition partition) const;
   // Takes over a saved state; throws std::invalid_argument, changing nothing,
   // when it does not fit this drive's geometry.
   void restore(const DriveState& state);

@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include <vector>
-
+#include "AppSettings.h"
 #include "AutorunText.h"
-#include "ProfileText.h"
 #include "WinExplorer.h"
 
 namespace {
@@ -17,16 +15,8 @@ const char kSection[] = "Launcher";
 CAutorun::CAutorun(std::string root) : m_root(std::move(root)), m_file(m_root + "Autorun.inf") {}
 
 std::string CAutorun::ReadLine(const char* key) const {
-  // Read with room to spare, so a value that does not fit the buffer shows
-  // as longer than it, however the system counts a cut value.
-  std::vector<char> buffer(4 * CAutorunText::kValueBufferSize, '\0');
-  const DWORD length = GetPrivateProfileStringA(kSection, key, "", buffer.data(),
-                                                static_cast<DWORD>(buffer.size()), m_file.c_str());
-  bool cut = false;
-  std::string value =
-      CProfileText::Fit(std::string(buffer.data(), length), CAutorunText::kValueBufferSize, cut);
-  if (cut) OutputDebugStringA("CAutorun::ReadLine - worning value larger then buffer.\n");
-  return value;
+  return CAppSettings::ReadProfileValue(m_file, kSection, key, CAutorunText::kValueBufferSize,
+                                        "CAutorun::ReadLine - worning value larger then buffer.\n");
 }
 
 bool CAutorun::Run() const {

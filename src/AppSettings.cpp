@@ -63,17 +63,23 @@ std::string CAppSettings::SectionName() {
   return name;
 }
 
-std::string CAppSettings::ReadSettingString(const std::string& key) const {
+std::string CAppSettings::ReadProfileValue(const std::string& file, const char* section,
+                                           const char* key, size_t bufferSize,
+                                           const char* cutWarning) {
   // Read with room to spare, so a value that does not fit the buffer shows
   // as longer than it, however the system counts a cut value.
-  std::vector<char> buffer(4 * kReadBufferSize, '\0');
-  const DWORD read =
-      GetPrivateProfileStringA(SectionName().c_str(), key.c_str(), "", buffer.data(),
-                               static_cast<DWORD>(buffer.size()), PathStore().c_str());
+  std::vector<char> buffer(4 * bufferSize, '\0');
+  const DWORD read = GetPrivateProfileStringA(section, key, "", buffer.data(),
+                                              static_cast<DWORD>(buffer.size()), file.c_str());
   bool cut = false;
-  std::string value = CProfileText::Fit(std::string(buffer.data(), read), kReadBufferSize, cut);
-  if (cut) OutputDebugStringA("GetPrivateProfileString - worning value larger then buffer.");
+  std::string value = CProfileText::Fit(std::string(buffer.data(), read), bufferSize, cut);
+  if (cut) OutputDebugStringA(cutWarning);
   return value;
+}
+
+std::string CAppSettings::ReadSettingString(const std::string& key) const {
+  return ReadProfileValue(PathStore(), SectionName().c_str(), key.c_str(), kReadBufferSize,
+                          "GetPrivateProfileString - worning value larger then buffer.");
 }
 
 int CAppSettings::ReadSetting(const std::string& key) const {

@@ -17,6 +17,11 @@ class CAppSettings {
   std::string ReadSettingString(const std::string& key) const;
   void WriteSetting(const std::string& key, long value) const;
   void WriteSettingString(const std::string& key, const std::string& text) const;
+  // A value of any profile file as a reader with a buffer of `bufferSize`
+  // bytes keeps it; a cut value is told to the debugger with `cutWarning`.
+  static std::string ReadProfileValue(const std::string& file, const char* section,
+                                      const char* key, size_t bufferSize,
+                                      const char* cutWarning);
 
   static std::string SettingsPath();
   static void SetSettingsPath(const std::string& path);

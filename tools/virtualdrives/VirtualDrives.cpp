@@ -34,10 +34,6 @@ const char* const kPartitionNames[] = {"public", "dummy", "safe"};
 // 64 MB each: the image files are sparse, so only what is written takes room.
 constexpr uint32_t kSectors = 131072;
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 CVirtualDrives::CVirtualDrives(const std::string& folder)
@@ -97,7 +93,7 @@ emu::DriveConfig CVirtualDrives::ConfigOf(int slot) {
 std::unique_ptr<emu::CEmulatedDrive> CVirtualDrives::Load(const std::string& folder, int slot) {
   CWinExplorer::CreateFolderWithParents(folder);
   const std::string state = folder + "\\" + kStateFile;
-  if (Exists(state)) {
+  if (CWinExplorer::PathExists(state)) {
     try {
       return emu::CDriveStateFile::openDrive(state);
     } catch (const std::exception& e) {
@@ -144,26 +140,7 @@ emu::FlashPartition CVirtualDrives::VolumePartition(int slot, int volume, bool s
 }
 
 uint64_t CVirtualDrives::PartitionBytes(int slot, emu::FlashPartition partition) const {
-  const emu::CEmulatedDrive& drive = *drives_[slot].drive;
-  const emu::DriveConfig& config = drive.config();
-  const emu::DriveState state = drive.state();
-  uint64_t sectors = 0;
-  if (config.removable) {
-    const uint64_t safe = uint64_t(state.safeUnits) * config.allocationUnitSectors;
-    sectors = partition == emu::FlashPartition::kSafe ? safe : config.sectorCount - safe;
-  } else {
-    // Whole units only; the public partition takes what the others leave.
-    const uint64_t unit = uint64_t(config.unitFactorA) * config.unitFactorB;
-    const uint64_t units = config.sectorCount / unit;
-    switch (partition) {
-      case emu::FlashPartition::kSafe: sectors = state.safeUnits * unit; break;
-      case emu::FlashPartition::kDummy: sectors = state.dummyUnits * unit; break;
-      case emu::FlashPartition::kPublic:
-        sectors = (units - state.safeUnits - state.dummyUnits) * unit;
-        break;
-    }
-  }
-  return sectors * 512;
+  return uint64_t(drives_[slot].drive->partitionSectors(partition)) * emu::kDriveSectorSize;
 }
 
 std::string CVirtualDrives::VolumeFolder(int slot, int volume) const {
