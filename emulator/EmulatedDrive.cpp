@@ -160,6 +160,7 @@ ScsiResult CEmulatedDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t
   // Every command the drive receives uses up the window, whatever it is.
   const bool notReady = notReadyLeft_ > 0;
   if (notReady) --notReadyLeft_;
+  const std::array<uint32_t, 5> before = presentation();
   const ScsiResult result = notReady && needsMedium(r.cdb, r.cdbLength)
                                 ? check(kSenseKeyNotReady, kAscNotReady, kAscqBecomingReady)
                                 : dispatch(r);
@@ -167,9 +168,12 @@ ScsiResult CEmulatedDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t
   const std::optional<FlashPartition> formatted = pendingFormat_;
   pendingFormat_.reset();
   const std::function<void(FlashPartition)> formatHandler = formatHandler_;
+  const std::function<void()> presented =
+      presentation() != before ? presentationHandler_ : std::function<void()>();
   if (!pendingDetach_) {
     lock.release();
     if (formatted && formatHandler) formatHandler(*formatted);
+    if (presented) presented();
     return result;
   }
 
@@ -179,6 +183,7 @@ ScsiResult CEmulatedDrive::execute(const uint8_t* cdb, size_t cdbLength, uint8_t
   pendingDetach_.reset();
   const std::function<void(const DetachRequest&)> handler = detachHandler_;
   lock.release();
+  if (presented) presented();
   if (handler) handler(request);
   return result;
 }
@@ -616,6 +621,18 @@ void CEmulatedDrive::setDetachHandler(std::function<void(const DetachRequest&)> 
 void CEmulatedDrive::setFormatHandler(std::function<void(FlashPartition)> handler) {
   CPDKLockGuard lock(&mutex_);
   formatHandler_ = std::move(handler);
+}
+
+void CEmulatedDrive::setPresentationHandler(std::function<void()> handler) {
+  CPDKLockGuard lock(&mutex_);
+  presentationHandler_ = std::move(handler);
+}
+
+std::array<uint32_t, 5> CEmulatedDrive::presentation() const {
+  const bool safe =
+      removableLayout_ ? removableLayout_->safePresented() : fixedLayout_->safePresented();
+  return {safe ? 1u : 0u, writeProtected() ? 1u : 0u, partitionSectors(FlashPartition::kPublic),
+          partitionSectors(FlashPartition::kDummy), partitionSectors(FlashPartition::kSafe)};
 }
 
 uint32_t CEmulatedDrive::pendingFaults() const {

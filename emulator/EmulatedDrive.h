@@ -179,6 +179,10 @@ class CEmulatedDrive {
   // Called, like the detach handler, after a WRITE that put a FAT boot sector
   // into a partition: the host formatted it. Empty: nothing more happens.
   void setFormatHandler(std::function<void(FlashPartition)> handler);
+  // Called, like the format handler, after a command that changed what the
+  // drive presents: the partition it shows, the partitions' sizes or its
+  // write protection (a login, a logout, a new layout). Empty: nothing happens.
+  void setPresentationHandler(std::function<void()> handler);
 
   // The serial answer (vendor sub-code 0x0100): bytes 0-5 header, serial from byte 6.
   static constexpr uint16_t kSubCodeSerial = 0x0100;
@@ -271,6 +275,9 @@ class CEmulatedDrive {
   ScsiResult vendorDetach(const Request& r);
   ScsiResult vendorChangePassword(const Request& r);
   bool writeProtected() const;
+  // What the host sees: safe partition shown, write protection, and the
+  // sectors of the public, dummy and safe partitions.
+  std::array<uint32_t, 5> presentation() const;
 
   using Password = std::array<uint8_t, kPasswordLength>;
   // The first length bytes of field, zero padded; nothing when length is above 16.
@@ -310,6 +317,7 @@ class CEmulatedDrive {
   std::optional<DetachRequest> pendingDetach_;  // answered, the handler not yet called
   std::function<void(FlashPartition)> formatHandler_;
   std::optional<FlashPartition> pendingFormat_;
+  std::function<void()> presentationHandler_;
 };
 
 }  // namespace emu

@@ -264,6 +264,37 @@ TEST(NotReadyWindowRules, RefusedSwitchOpensNoWindowAndDefaultIsNone) {
 
 // ---- detach ----------------------------------------------------------------------------
 
+// The host follows what the drive presents: told once per command that
+// changed it (configure, switch either way, write protection), and with the
+// new state already in place; a refused switch or a plain read tells nothing.
+TEST(Presentation, HandlerIsToldOfEachChangeOfWhatTheDrivePresents) {
+  for (const bool removable : {true, false}) {
+    SCOPED_TRACE(removable ? "removable" : "fixed disk");
+    CEmulatedDrive drive(driveOf(removable));
+    const ZoneOps ops = opsFor(removable);
+    std::vector<bool> safeSeen;
+    drive.setPresentationHandler([&] { safeSeen.push_back(drive.state().safePresented); });
+    ASSERT_EQ(sendOut(drive, ops.configure, ops.configureBlock).status, emu::kStatusGood);
+    ASSERT_EQ(safeSeen.size(), 1u) << "configure";
+    sendOut(drive, ops.switchCode, removable ? removableSwitch("no") : fixedSwitch("no"));
+    EXPECT_EQ(safeSeen.size(), 1u) << "a refused switch";
+    ASSERT_EQ(sendOut(drive, ops.switchCode, ops.enterBlock).status, emu::kStatusGood);
+    ASSERT_EQ(sendOut(drive, ops.switchCode, ops.leaveBlock).status, emu::kStatusGood);
+    EXPECT_EQ(safeSeen, (std::vector<bool>{false, true, false}));
+    lastLba(drive);
+    EXPECT_EQ(safeSeen.size(), 3u) << "a read capacity";
+    // Write protection, through the configuration block.
+    Bytes config(CEmulatedDrive::kConfigBlockLength);
+    ASSERT_EQ(run(drive, raw::cdb::vendor(CEmulatedDrive::kSubCodeConfigRead), config, true).status,
+              emu::kStatusGood);
+    config[CEmulatedDrive::kConfigPresentationOffset] |= CEmulatedDrive::kConfigWriteProtectBit;
+    ASSERT_EQ(sendOut(drive, CEmulatedDrive::kSubCodeConfigWrite, config).status, emu::kStatusGood);
+    EXPECT_EQ(safeSeen.size(), 4u) << "write protection";
+    ASSERT_EQ(sendOut(drive, CEmulatedDrive::kSubCodeConfigWrite, config).status, emu::kStatusGood);
+    EXPECT_EQ(safeSeen.size(), 4u) << "the same block again";
+  }
+}
+
 TEST(Detach, HandlerGetsTheThreeWordsAfterTheAnswer) {
   for (const bool removable : {true, false}) {
     CEmulatedDrive drive(driveOf(removable));

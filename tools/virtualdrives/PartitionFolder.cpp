@@ -66,7 +66,14 @@ bool CPartitionFolder::Withdraw() {
     return false;
   }
   mounted_ = false;
+  readOnly_ = false;
   return true;
+}
+
+void CPartitionFolder::Protect(bool readOnly) {
+  if (!mounted_ || readOnly == readOnly_) return;
+  if (Run(std::string("mount -o remount,") + (readOnly ? "ro" : "rw") + " %F") == 0)
+    readOnly_ = readOnly;
 }
 
 void CPartitionFolder::Empty() { Run("find %F %K -mindepth 1 -delete"); }

@@ -26,7 +26,11 @@ class CPartitionFolder {
   bool Withdraw();
   // The partition was formatted: its files are gone.
   void Empty();
+  // The drive is write-protected, or no longer: the mount is made read-only
+  // or writable again. A plain folder stays writable.
+  void Protect(bool readOnly);
   bool Mounted() const { return mounted_; }
+  bool ReadOnly() const { return readOnly_; }
   const std::string& Folder() const { return folder_; }
 
  private:
@@ -36,5 +40,6 @@ class CPartitionFolder {
   std::string folder_;
   std::string kept_;
   bool mounted_ = false;
+  bool readOnly_ = false;
   uint64_t bytes_ = 0;
 };

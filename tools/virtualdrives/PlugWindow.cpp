@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr UINT_PTR kFollowTimer = 1;
+constexpr UINT_PTR kListenTimer = 1;
 constexpr int kRowHeight = 34;
 constexpr int kMargin = 10;
 
@@ -49,7 +49,7 @@ bool CPlugWindow::Create() {
   if (hwnd_ == nullptr) return false;
   AddControls();
   Refresh();
-  SetTimer(hwnd_, kFollowTimer, kFollowPeriodMs, nullptr);
+  SetTimer(hwnd_, kListenTimer, kListenPeriodMs, nullptr);
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
   return true;
@@ -116,19 +116,19 @@ LRESULT CPlugWindow::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       if (HIWORD(wParam) == BN_CLICKED) OnButton(LOWORD(wParam));
       return 0;
     case WM_TIMER:
-      if (wParam != kFollowTimer) return 0;
+      if (wParam != kListenTimer) return 0;
       if (!listening_ && DetectionListening()) {
         listening_ = true;
+        KillTimer(hwnd, kListenTimer);
         Refresh();
       }
-      drives_.FollowPartitions();
       return 0;
     case WM_CLOSE:
       // The program has its own way out; the drives stay.
       ShowWindow(hwnd, SW_MINIMIZE);
       return 0;
     case WM_DESTROY:
-      KillTimer(hwnd, kFollowTimer);
+      KillTimer(hwnd, kListenTimer);
       hwnd_ = nullptr;
       return 0;
     default:

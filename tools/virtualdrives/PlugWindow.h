@@ -20,8 +20,8 @@ class CPlugWindow {
   static constexpr int kPullOutButton = 1011;
   static constexpr int kStateText = 1021;  // + slot: "plugged in" or "pulled out"
   static constexpr int kProblemText = 1031;
-  // How often it looks whether a drive switched its partition.
-  static constexpr UINT kFollowPeriodMs = 300;
+  // How often it looks whether the program's detection listens yet.
+  static constexpr UINT kListenPeriodMs = 300;
 
   explicit CPlugWindow(CVirtualDrives& drives);
   ~CPlugWindow();

@@ -8,6 +8,7 @@
 #include "DevicePort.h"
 #include "DriveStateFile.h"
 #include "GUI/Trace.h"
+#include "PDKLockGuard.h"
 #include "RegistryKey.h"
 #include "SectorStore.h"
 #include "WinExplorer.h"
@@ -57,17 +58,28 @@ CVirtualDrives::CVirtualDrives(const std::string& folder)
     drives_[slot].drive->setFormatHandler([this, slot](emu::FlashPartition partition) {
       drives_[slot].partitions[size_t(partition)].Empty();
     });
+    // A login, a logout, a new layout or a change of write protection: the
+    // letters follow before the command is answered, so whoever sent it finds
+    // them showing what the drive now presents.
+    drives_[slot].drive->setPresentationHandler([this, slot] {
+      CPDKLockGuard lock(&mutex_);
+      Follow(slot);
+    });
   }
 }
 
 CVirtualDrives::~CVirtualDrives() {
+  // A change being followed now waits for this and finds no drive plugged in.
+  CPDKLockGuard lock(&mutex_);
   for (int slot = 0; slot < kSlotCount; ++slot) {
     if (drives_[slot].plugged) {
+      drives_[slot].plugged = false;
       registration_.remove(*drives_[slot].drive, port_);
       UnlinkLetters(slot);
       WithdrawVolumes(slot, drives_[slot].safeShown);
     }
     drives_[slot].drive->setFormatHandler(nullptr);
+    drives_[slot].drive->setPresentationHandler(nullptr);
   }
   SaveAll();
   pdk::setDevicePort(nullptr);
@@ -87,6 +99,8 @@ emu::DriveConfig CVirtualDrives::ConfigOf(int slot) {
   config.serial = kSlots[slot].serial;
   config.removable = kSlots[slot].removable;
   config.sectorCount = kSectors;
+  // Firmware 3 and later can be write-protected.
+  config.revision = "3.00";
   return config;
 }
 
@@ -139,6 +153,12 @@ emu::FlashPartition CVirtualDrives::VolumePartition(int slot, int volume, bool s
   return emu::FlashPartition::kPublic;
 }
 
+bool CVirtualDrives::WriteProtected(int slot) const {
+  const emu::DriveState state = drives_[slot].drive->state();
+  return (state.configBlock[emu::CEmulatedDrive::kConfigPresentationOffset] &
+          emu::CEmulatedDrive::kConfigWriteProtectBit) != 0;
+}
+
 uint64_t CVirtualDrives::PartitionBytes(int slot, emu::FlashPartition partition) const {
   return uint64_t(drives_[slot].drive->partitionSectors(partition)) * emu::kDriveSectorSize;
 }
@@ -164,6 +184,10 @@ bool CVirtualDrives::PresentVolumes(int slot, bool safe) {
     const emu::FlashPartition partition = VolumePartition(slot, int(i), safe);
     all = drives_[slot].partitions[size_t(partition)].Present(PartitionBytes(slot, partition)) &&
           all;
+  }
+  const bool protect = WriteProtected(slot);
+  for (size_t i = 0; i < kSlots[slot].letters.size(); ++i) {
+    drives_[slot].partitions[size_t(VolumePartition(slot, int(i), safe))].Protect(protect);
   }
   if (!all && notice_.empty() && CWineDriveLetters::Available()) {
     notice_ = "Not allowed to mount: the letters have the host disk's size.";
@@ -193,66 +217,77 @@ bool CVirtualDrives::PlugIn(int slot) {
   problem_.clear();
   if (!Valid(slot)) return false;
   Held& d = drives_[slot];
-  if (d.plugged) return true;
-  d.safeShown = d.drive->state().safePresented;
-  PresentVolumes(slot, d.safeShown);
-  if (!LinkLetters(slot)) {
-    problem_ = CWineDriveLetters::Available() ? "The drive letters could not be made."
-                                              : "Drive letters are made only under Wine.";
-    UnlinkLetters(slot);
-    WithdrawVolumes(slot, d.safeShown);
-    return false;
-  }
-  try {
+  {
+    CPDKLockGuard lock(&mutex_);
+    if (d.plugged) return true;
+    d.safeShown = d.drive->state().safePresented;
+    PresentVolumes(slot, d.safeShown);
+    if (!LinkLetters(slot)) {
+      problem_ = CWineDriveLetters::Available() ? "The drive letters could not be made."
+                                                : "Drive letters are made only under Wine.";
+      UnlinkLetters(slot);
+      WithdrawVolumes(slot, d.safeShown);
+      return false;
+    }
     if (!registration_.add(*d.drive, kSlots[slot].letters, port_)) {
       problem_ = "The drive's registry entries could not be written.";
     }
-    bus_.plugIn(d.drive.get(), kSlots[slot].letters);
     d.plugged = true;
+  }
+  // Not under the lock: the bus talks to the drive, whose changes take it.
+  try {
+    bus_.plugIn(d.drive.get(), kSlots[slot].letters);
+    return true;
   } catch (const std::exception& e) {
     problem_ = e.what();
-    registration_.remove(*d.drive, port_);
-    UnlinkLetters(slot);
-    WithdrawVolumes(slot, d.safeShown);
   }
-  return d.plugged;
+  CPDKLockGuard lock(&mutex_);
+  d.plugged = false;
+  registration_.remove(*d.drive, port_);
+  UnlinkLetters(slot);
+  WithdrawVolumes(slot, d.safeShown);
+  return false;
 }
 
 bool CVirtualDrives::PullOut(int slot) {
   problem_.clear();
   if (!Valid(slot)) return false;
   Held& d = drives_[slot];
-  if (!d.plugged) return true;
+  {
+    CPDKLockGuard lock(&mutex_);
+    if (!d.plugged) return true;
+    d.plugged = false;
+  }
   bus_.unplug(d.drive.get());
+  CPDKLockGuard lock(&mutex_);
   registration_.remove(*d.drive, port_);
   UnlinkLetters(slot);
   WithdrawVolumes(slot, d.safeShown);
-  d.plugged = false;
   Save(slot);
   return true;
 }
 
-void CVirtualDrives::FollowPartitions() {
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    Held& d = drives_[slot];
-    if (!d.plugged) continue;
-    const size_t volumes = kSlots[slot].letters.size();
-    const bool safe = d.drive->state().safePresented;
-    if (safe != d.safeShown) {
-      // Only the partitions that change go: the fixed disk's public one stays.
-      for (size_t i = 0; i < volumes; ++i) {
-        const emu::FlashPartition before = VolumePartition(slot, int(i), d.safeShown);
-        if (before != VolumePartition(slot, int(i), safe)) d.partitions[size_t(before)].Withdraw();
-      }
-      d.safeShown = safe;
-      PresentVolumes(slot, safe);
-      LinkLetters(slot);
-      Save(slot);
-    }
+void CVirtualDrives::Follow(int slot) {
+  Held& d = drives_[slot];
+  if (!d.plugged) return;
+  const size_t volumes = kSlots[slot].letters.size();
+  const bool safe = d.drive->state().safePresented;
+  if (safe != d.safeShown) {
+    // Only the partitions that change go: the fixed disk's public one stays.
     for (size_t i = 0; i < volumes; ++i) {
-      const emu::FlashPartition partition = VolumePartition(slot, int(i), safe);
-      d.partitions[size_t(partition)].Resize(PartitionBytes(slot, partition));
+      const emu::FlashPartition before = VolumePartition(slot, int(i), d.safeShown);
+      if (before != VolumePartition(slot, int(i), safe)) d.partitions[size_t(before)].Withdraw();
     }
+    d.safeShown = safe;
+    PresentVolumes(slot, safe);
+    LinkLetters(slot);
+    Save(slot);
+  }
+  const bool protect = WriteProtected(slot);
+  for (size_t i = 0; i < volumes; ++i) {
+    const emu::FlashPartition partition = VolumePartition(slot, int(i), safe);
+    d.partitions[size_t(partition)].Resize(PartitionBytes(slot, partition));
+    d.partitions[size_t(partition)].Protect(protect);
   }
 }
 

@@ -3,8 +3,9 @@
 // the SDK's device port and on the emulated bus, each kept in a folder of its
 // own between runs (its state file, its image file and the files of each
 // partition). A plugged-in drive's letters are Wine drives that show the
-// folders of the partitions it presents, each the partition's size where the
-// host lets the program mount.
+// folders of the partitions it presents, each the partition's size (and
+// read-only while the drive is write-protected) where the host lets the
+// program mount.
 #pragma once
 
 #include <memory>
@@ -16,6 +17,7 @@
 #include "EmuDevicePort.h"
 #include "EmulatedBus.h"
 #include "EmulatedDrive.h"
+#include "PDKCriticalSection.h"
 #include "PartitionFolder.h"
 
 class CVirtualDrives {
@@ -54,10 +56,6 @@ class CVirtualDrives {
   // Said once, when the partitions could not be mounted: empty otherwise.
   const std::string& Notice() const { return notice_; }
 
-  // A drive that switched its presented partition (a privacy-zone login or
-  // logout) gets its letters moved to the new partition's folder, and one
-  // laid out anew its mounts resized.
-  void FollowPartitions();
   // The emulated drive itself, which answers the commands the SDK sends.
   emu::CEmulatedDrive& Drive(int slot) { return *drives_[slot].drive; }
   // The folder the drive's n-th letter shows now, and whether it is mounted.
@@ -82,9 +80,16 @@ class CVirtualDrives {
   static void KeepAside(const std::string& path);
   emu::FlashPartition VolumePartition(int slot, int volume, bool safe) const;
   uint64_t PartitionBytes(int slot, emu::FlashPartition partition) const;
+  // The drive refuses writes: its letters are read-only too.
+  bool WriteProtected(int slot) const;
   // Mounts the folders of the partitions shown with `safe`, or unmounts them.
   bool PresentVolumes(int slot, bool safe);
   void WithdrawVolumes(int slot, bool safe);
+  // A drive that switched its presented partition (a privacy-zone login or
+  // logout) gets its letters moved to the new partition's folder, one laid
+  // out anew its mounts resized, one write-protected its mounts read-only.
+  // Called whenever a command of the drive changed what it presents; under the lock.
+  void Follow(int slot);
   bool LinkLetters(int slot);
   void UnlinkLetters(int slot);
   void Save(int slot);
@@ -93,6 +98,10 @@ class CVirtualDrives {
   emu::CEmuDevicePort port_;
   emu::CEmuAspiTarget aspi_;
   emu::CDriveRegistration registration_;
+  // The drives' presentation, changed by the program's thread and by the
+  // SDK's threads through the drives' commands. Never held while calling
+  // into the bus, which talks to the drives.
+  CPDKCriticalSection mutex_;
   Held drives_[kSlotCount];
   // Destroyed before the drives it routes to.
   emu::CEmulatedBus bus_;

@@ -7,63 +7,25 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fstream>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "DriveStateFile.h"
 #include "KestovaDlg.h"
 #include "PlugWindow.h"
 #include "PlundaViewDlg.h"
-#include "ProcessTestSupport.h"
 #include "StringLoader.h"
+#include "VirtualAppTestSupport.h"
 #include "VirtualDrives.h"
 #include "WineDriveLetters.h"
 #include "WineTray.h"
-#include "WindowsKind.h"
 #include "resource.h"
 #include "strings.h"
 
 namespace {
 
-using namespace processtest;
-
-const char kProgramName[] = "TovikVirtual.exe";
-
-std::string BuiltVirtual() { return FolderOf(BuiltProgram()) + "\\" + kProgramName; }
-std::string InstalledVirtual() { return InstallFolder() + "\\" + kProgramName; }
-
+using namespace virtualtest;
 using shelltest::Exists;
-
-bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary);
-  file << text;
-  return bool(file.flush());
-}
-std::string Root(char letter) { return std::string(1, letter) + ":\\"; }
-
-// A visible window of process `pid` with exactly this caption.
-HWND VisibleWindow(DWORD pid, const std::string& caption) {
-  return WaitForWindow(pid, nullptr, caption.c_str(), true);
-}
-
-// A visible dialog of process `pid` that has control `id` (popups come and
-// go beside it); null when none came within the limit.
-HWND DialogWith(DWORD pid, int id) {
-  HWND found = nullptr;
-  WaitUntil([&] {
-    for (HWND w = FindWindowExA(nullptr, nullptr, kBoxClass, nullptr); w != nullptr;
-         w = FindWindowExA(nullptr, w, kBoxClass, nullptr)) {
-      if (ProcessOf(w) == pid && IsWindowVisible(w) && GetDlgItem(w, id) != nullptr) {
-        found = w;
-        return true;
-      }
-    }
-    return false;
-  });
-  return found;
-}
 
 class VirtualAppTest : public ::testing::Test {
  protected:
@@ -85,26 +47,18 @@ class VirtualAppTest : public ::testing::Test {
     HWND main = WaitForWindow(0, nullptr, kCaption);
     return main != nullptr ? ProcessOf(main) : 0;
   }
-  HWND PlugWindow(DWORD pid) {
-    return WaitForWindow(pid, CPlugWindow::kWindowClass, CPlugWindow::kCaption, true);
-  }
-  // Its buttons work once the program's detection listens.
-  static void Click(HWND plug, int id) {
-    HWND button = GetDlgItem(plug, id);
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(button) != FALSE; })) << "button " << id;
-    SendMessageA(button, BM_CLICK, 0, 0);
-  }
   std::string DriveFile(const std::string& relative) const { return drives_ + "\\" + relative; }
 
   std::string drives_;
 };
 
-TEST_F(VirtualAppTest, PluggedInDrivesShowTheirViewsOnRealLettersAndKeepLabelAndFilesForTheNextRun) {
+TEST_F(VirtualAppTest,
+       PluggedInDrivesShowTheirViewsOnRealLettersAndKeepLabelAndFilesForTheNextRun) {
   const DWORD pid = StartFromBuild();
   ASSERT_NE(pid, 0u) << "no main window of the installed copy";
   Process running(pid);
   EXPECT_TRUE(Exists(InstalledVirtual()));
-  HWND plug = PlugWindow(running.Id());
+  HWND plug = PlugWindowOf(running.Id());
   ASSERT_NE(plug, nullptr) << "no plug window";
   // The copy keeps its drives where the first process was told to.
   EXPECT_TRUE(Exists(DriveFile("Removable\\drive.img")));
@@ -161,8 +115,8 @@ TEST_F(VirtualAppTest, PluggedInDrivesShowTheirViewsOnRealLettersAndKeepLabelAnd
   EXPECT_TRUE(running.Running());
 
   DWORD_PTR answer = 0;
-  ASSERT_TRUE(SendMessageTimeoutA(FindWindowOf(running.Id(), nullptr, kCaption),
-                                  WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+  ASSERT_TRUE(SendMessageTimeoutA(FindWindowOf(running.Id(), nullptr, kCaption), WM_QUERYENDSESSION,
+                                  0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
   ASSERT_TRUE(running.WaitExit());
   EXPECT_FALSE(Exists(Root('K'))) << "the letter outlived the program";
   const emu::SavedDrive saved = emu::CDriveStateFile::load(DriveFile("Removable\\drive.state"));
@@ -180,7 +134,7 @@ TEST_F(VirtualAppTest, PluggedInDrivesShowTheirViewsOnRealLettersAndKeepLabelAnd
   Process again(InstalledVirtual(), "");
   HWND main = WaitForWindow(again.Id(), nullptr, kCaption);
   ASSERT_NE(main, nullptr);
-  plug = PlugWindow(again.Id());
+  plug = PlugWindowOf(again.Id());
   ASSERT_NE(plug, nullptr);
   Click(plug, CPlugWindow::kPlugInButton + CVirtualDrives::kRemovable);
   HWND view = VisibleWindow(again.Id(), Text(IDS_VIEW_CAPTION) + "K:\\");
@@ -194,7 +148,8 @@ TEST_F(VirtualAppTest, PluggedInDrivesShowTheirViewsOnRealLettersAndKeepLabelAnd
   ASSERT_TRUE(WaitUntil([&] {
     for (HWND w = FindWindowExA(nullptr, nullptr, kBoxClass, nullptr); w != nullptr;
          w = FindWindowExA(nullptr, w, kBoxClass, nullptr)) {
-      if (ProcessOf(w) == again.Id() && IsWindowVisible(w) && HasChildText(w, Text(IDS_EXIT_CONFIRM)))
+      if (ProcessOf(w) == again.Id() && IsWindowVisible(w) &&
+          HasChildText(w, Text(IDS_EXIT_CONFIRM)))
         box = w;
     }
     return box != nullptr;
@@ -214,7 +169,7 @@ TEST_F(VirtualAppTest, ADamagedStateFileIsKeptAsideAndTheDriveStartsAfresh) {
   const DWORD pid = StartFromBuild();
   ASSERT_NE(pid, 0u);
   Process running(pid);
-  HWND plug = PlugWindow(running.Id());
+  HWND plug = PlugWindowOf(running.Id());
   ASSERT_NE(plug, nullptr);
   Click(plug, CPlugWindow::kPlugInButton + CVirtualDrives::kRemovable);
   EXPECT_NE(VisibleWindow(running.Id(), Text(IDS_VIEW_CAPTION) + "K:\\"), nullptr);
@@ -225,31 +180,6 @@ TEST_F(VirtualAppTest, ADamagedStateFileIsKeptAsideAndTheDriveStartsAfresh) {
   // Saved afresh at the end.
   EXPECT_EQ(emu::CDriveStateFile::load(DriveFile("Removable\\drive.state")).config.serial,
             "0F3B27000101");
-}
-
-// A vendor command with its data block, as the SDK sends it; the drive's status.
-uint8_t Vendor(emu::CEmulatedDrive& drive, uint16_t subCode, std::vector<uint8_t> data) {
-  uint8_t cdb[14] = {0xFF, uint8_t(subCode), uint8_t(subCode >> 8)};
-  memcpy(cdb + 10, "TORM", 4);
-  return drive.execute(cdb, sizeof cdb, data.data(), uint32_t(data.size()), false).status;
-}
-
-// A data block of little-endian words, with the password "secret" at passwordAt.
-constexpr size_t kNoPassword = ~size_t(0);
-std::vector<uint8_t> Block(size_t size, std::initializer_list<std::pair<size_t, uint32_t>> words,
-                           size_t passwordAt = kNoPassword) {
-  std::vector<uint8_t> block(size, 0);
-  for (auto [at, word] : words)
-    for (int i = 0; i < 4; ++i) block[at + i] = uint8_t(word >> (8 * i));
-  if (passwordAt != kNoPassword) memcpy(&block[passwordAt], "secret", 6);
-  return block;
-}
-
-// The total size of the letter's disk, as programs see it.
-uint64_t TotalBytes(char letter) {
-  ULARGE_INTEGER available{}, total{}, free{};
-  if (!GetDiskFreeSpaceExA(Root(letter).c_str(), &available, &total, &free)) return 0;
-  return total.QuadPart;
 }
 
 // In this process: a privacy-zone login on either drive (the partition
@@ -291,7 +221,6 @@ TEST(VirtualDrivesTest, ALoginMovesTheLettersToTheSafePartitionsFolderAndTheLogo
     for (const auto& step : steps) {
       SCOPED_TRACE(step.folder);
       ASSERT_EQ(Vendor(drive, c.enterSwitch, step.block), emu::kStatusGood);
-      drives.FollowPartitions();
       EXPECT_EQ(drives.VolumeFolder(c.slot, int(c.volume)), folder + "\\" + step.folder);
       const std::string name = Root(letter) + "here.txt";
       EXPECT_EQ(shelltest::ReadFile(name), step.found);
@@ -304,6 +233,29 @@ TEST(VirtualDrivesTest, ALoginMovesTheLettersToTheSafePartitionsFolderAndTheLogo
     EXPECT_TRUE(drives.PullOut(c.slot));
     EXPECT_FALSE(Exists(Root(letter)));
   }
+}
+
+// In this process: while the drive is write-protected its letter refuses
+// writes (the drive would refuse the sectors), and takes them again after.
+TEST(VirtualDrivesTest, AWriteProtectedDrivesLetterRefusesWrites) {
+  CVirtualDrives drives(Scratch("virtualdrives-protect"));
+  ASSERT_TRUE(drives.PlugIn(CVirtualDrives::kRemovable)) << drives.Problem();
+  if (!drives.VolumeMounted(CVirtualDrives::kRemovable, 0)) {
+    GTEST_SKIP()
+        << "the host does not let this program mount a tmpfs: a plain folder stays writable";
+  }
+  emu::CEmulatedDrive& drive = drives.Drive(CVirtualDrives::kRemovable);
+  for (bool protect : {true, false}) {
+    SCOPED_TRACE(protect ? "protected" : "unprotected");
+    const auto block = drive.state().configBlock;
+    std::vector<uint8_t> config(block.begin(), block.end());
+    config[emu::CEmulatedDrive::kConfigPresentationOffset] ^=
+        emu::CEmulatedDrive::kConfigWriteProtectBit;
+    ASSERT_EQ(Vendor(drive, emu::CEmulatedDrive::kSubCodeConfigWrite, config), emu::kStatusGood);
+    EXPECT_EQ(WriteText("K:\\written.txt", "written"), !protect);
+  }
+  EXPECT_EQ(shelltest::ReadFile("K:\\written.txt"), "written");
+  EXPECT_TRUE(drives.PullOut(CVirtualDrives::kRemovable));
 }
 
 // Whether the host's mount table has a mount below `folder`, asked of the host's own grep.
@@ -386,18 +338,6 @@ TEST(VirtualDrivesTest, ALetterHasItsPartitionsSizeKeepsItsFilesAndAFormatEmptie
 
 }  // namespace
 
-// The program reports the Windows version Wine reports to this test program.
-class WineVersionOfTheVirtualProgram : public ::testing::Environment {
- public:
-  void SetUp() override {
-    const struct {
-      int kind;
-      const char* version;
-    } versions[] = {{kWin98SE, "win98"}, {kWinME, "winme"}, {kWin2000, "win2k"}, {kWinXP, "winxp"}};
-    for (const auto& v : versions)
-      if (v.kind == GetWindowsKind()) SetWineVersion(kProgramName, v.version);
-  }
-};
 const auto* const kWineVersion =
-    ::testing::AddGlobalTestEnvironment(new WineVersionOfTheVirtualProgram);
+    ::testing::AddGlobalTestEnvironment(new virtualtest::WineVersionOfTheVirtualProgram);
 const auto* const kTrayKeeper = ::testing::AddGlobalTestEnvironment(new traytest::WineTrayKeeper);
