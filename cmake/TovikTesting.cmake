@@ -67,19 +67,26 @@ function(tovik_add_test name)
 endfunction()
 
 # tovik_add_kind_runs(<name> [ONLY_KIND <version> FILTER <gtest filter>] [FIXTURES <names...>]
-#                     [NO_DRIVE_LETTERS] [LOCKS <names...>])
+#                     [NO_DRIVE_LETTERS] [NO_SHELL_REGISTRY] [LOCKS <names...>])
 # Runs <name>_tests once per Windows kind the program supports, each copy under
 # the Windows version Wine reports to it (<name>_tests_<version>.exe, versions
 # set by the one registry import <name>_wine_versions), followed by the shell
 # tests' host checks into <name>-checks/<version>. The drive tests' letters,
 # Send-To folder and drive registry are shared, hence the locks. With
 # ONLY_KIND, the other kinds run only the tests of FILTER. NO_DRIVE_LETTERS:
-# the tests make no use of the shared letters; LOCKS: more resources they share.
+# the tests make no use of the shared letters; NO_SHELL_REGISTRY: nor of the
+# drive tests' drive-icon keys and drives (the program's own tests, whose
+# drives have letters of their own); LOCKS: more resources they share.
 function(tovik_add_kind_runs name)
-  cmake_parse_arguments(K "NO_DRIVE_LETTERS" "ONLY_KIND;FILTER" "FIXTURES;LOCKS" ${ARGN})
+  cmake_parse_arguments(K "NO_DRIVE_LETTERS;NO_SHELL_REGISTRY" "ONLY_KIND;FILTER" "FIXTURES;LOCKS"
+                        ${ARGN})
   set(letters drive_letters)
   if(K_NO_DRIVE_LETTERS)
     set(letters)
+  endif()
+  set(shell shell_registry)
+  if(K_NO_SHELL_REGISTRY)
+    set(shell)
   endif()
   set(target ${name}_tests)
   # version=application's Windows kind=SDK's Windows kind=registry of its drives
@@ -110,7 +117,7 @@ function(tovik_add_kind_runs name)
       ENVIRONMENT "TOVIK_EXPECT_KIND=${kind};TOVIK_EXPECT_OSKIND=${oskind}"
       # The kinds share the drive letters and the drive-icon keys; each writes
       # its drives where the detection runs of its kind do.
-      RESOURCE_LOCK "${letters};shell_registry;${registry};${K_LOCKS}"
+      RESOURCE_LOCK "${letters};${shell};${registry};${K_LOCKS}"
       TIMEOUT 600)
   endforeach()
   add_test(NAME ${name}_wine_versions

@@ -136,6 +136,26 @@ void CGUIButton::SetText(const std::string& text) {
   Invalidate();
 }
 
+void CGUIButton::FitText() {
+  if (hwnd_ == nullptr) return;
+  const std::string text = GetWindowText();
+  HDC dc = GetDC(hwnd_);
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
+  HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
+  RECT needed{0, 0, 0, 0};
+  DrawTextA(dc, text.c_str(), int(text.size()), &needed, DT_SINGLELINE | DT_CALCRECT);
+  if (oldFont != nullptr) SelectObject(dc, oldFont);
+  ReleaseDC(hwnd_, dc);
+  // The margins, and as much air again at each end as the pieces' rims take.
+  constexpr int kAir = 6;
+  const int width = needed.right + 2 * (textMargin_ + kAir);
+  RECT r{};
+  GetWindowRect(hwnd_, &r);
+  if (width <= r.right - r.left) return;
+  SetWindowPos(hwnd_, nullptr, 0, 0, width, r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void CGUIButton::SetTextColor(COLORREF color) {
   textColor_ = color;
   if (hwnd_ != nullptr) Invalidate();

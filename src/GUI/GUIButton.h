@@ -34,6 +34,9 @@ class CGUIButton : public CWnd {
   // Attach, the standard pieces and the text: a push button of a skinned dialog.
   bool AttachStandard(HWND dialog, UINT id, const std::string& text);
   void SetText(const std::string& text);
+  // Widens the button until its text fits between its margins (never
+  // narrows it): a box's buttons take texts of any length and language.
+  void FitText();
   void SetTextColor(COLORREF color);
   void SetTextMargin(int margin);
   // 0 left, 1 centre, 2 (or more) right.

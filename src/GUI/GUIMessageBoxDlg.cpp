@@ -63,6 +63,8 @@ BOOL CGUIMessageBoxDlg::OnInitDialog() {
   SetupPanelLabel(message_, IDC_MESSAGE_TXT, text_);
   ok_.AttachStandard(hwnd_, IDOK, first_);
   cancel_.AttachStandard(hwnd_, IDCANCEL, second_);
+  ok_.FitText();
+  cancel_.FitText();
   ShowWindow(GetDlgItem(IDOK), (style_ & kFirstButton) ? SW_SHOW : SW_HIDE);
   ShowWindow(GetDlgItem(IDCANCEL), (style_ & kSecondButton) ? SW_SHOW : SW_HIDE);
   ApplySkinAndLayout();

@@ -5,9 +5,10 @@
 //
 //   tovik_gui_screens <scene> <ready file> <done file>
 //   scenes: dialog, popup-in, popup-full, popup-out, popup-left, popup-top,
-//           message, do-not-show, about, preferences, preferences-zh, wizard,
-//           splash, menu, pie-chart, sync-list, sync-menu, sync-progress,
-//           sync-settings
+//           message, do-not-show, about, preferences, wizard, splash, menu,
+//           pie-chart, sync-list, sync-menu, sync-progress, sync-settings,
+//           login, login-error, drive-settings-icons, drive-settings-sounds;
+//           each also with "-zh": in Chinese
 #include <windows.h>
 
 #include <cstdio>
@@ -34,6 +35,7 @@
 #include "InstallWizardDlg.h"
 #include "PlundaPreferencesDlg.h"
 #include "PreferencesDlg.h"
+#include "ScreenScene.h"
 #include "SplashDlg.h"
 #include "StringLoader.h"
 #include "SyncDlg.h"
@@ -168,9 +170,7 @@ std::unique_ptr<CDialog> MakeWindowScene(const std::string& scene) {
     return box;
   }
   if (scene == "about") return std::make_unique<CAboutDlg>(nullptr, program, PDKSDK_getVersion());
-  if (scene == "preferences" || scene == "preferences-zh") {
-    return std::make_unique<CPreferencesDlg>(nullptr, program);
-  }
+  if (scene == "preferences") return std::make_unique<CPreferencesDlg>(nullptr, program);
   if (scene == "wizard") return std::make_unique<CInstallWizardDlg>(nullptr, program);
   if (scene == "login" || scene == "login-error") return std::make_unique<CDepositLoginDlg>();
   if (scene == "drive-settings-icons" || scene == "drive-settings-sounds")
@@ -322,7 +322,9 @@ std::string g_boxReady, g_boxDone;
 // Reports the failure box ready once it shows, and answers it with Cancel
 // once the picture is taken.
 void CALLBACK BoxTick(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND box = FindWindowA(nullptr, "Tovik Control Panel Error");
+  const std::string caption =
+      CStringLoader::LoadString(IDS_PROGRAM_NAME) + CStringLoader::LoadString(IDS_SUFFIX_ERROR);
+  HWND box = FindWindowA(nullptr, caption.c_str());
   if (box == nullptr || !IsWindowVisible(box)) return;
   WriteReady(g_boxReady);
   if (GetFileAttributesA(g_boxDone.c_str()) == INVALID_FILE_ATTRIBUTES) return;
@@ -385,8 +387,11 @@ bool RunSyncScene(const std::string& scene, const std::string& ready, const std:
 
 class ScreensApp : public CApplication {
  public:
-  ScreensApp(std::string scene, std::string ready, std::string done)
-      : scene_(std::move(scene)), ready_(std::move(ready)), done_(std::move(done)) {}
+  ScreensApp(const ScreenScene& scene, std::string ready, std::string done)
+      : scene_(scene.name),
+        language_(scene.language),
+        ready_(std::move(ready)),
+        done_(std::move(done)) {}
   bool ok = false;
 
  protected:
@@ -406,7 +411,7 @@ class ScreensApp : public CApplication {
                             "SplashScreen", "AlwaysOntop"}) {
       CAppSettings().WriteSetting(key, 1);
     }
-    CAppSettings().WriteSetting("SelectedLanguage", scene_ == "preferences-zh" ? 2052 : 1033);
+    CAppSettings().WriteSetting("SelectedLanguage", language_);
     // No tooltip from wherever the mouse was.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     CStringLoader::InitLanguages();
@@ -462,7 +467,7 @@ class ScreensApp : public CApplication {
                                  nullptr, Instance(), nullptr);
       const bool removed = scene_ == "popup-out";
       auto made = CNotificationPopup::Create(
-          removed ? "The Tovik Drive can now be safely removed" : "New Tovik Drive Arrived",
+          CStringLoader::LoadString(removed ? IDS_DRIVE_REMOVABLE : IDS_DRIVE_ARRIVED),
           IDD_NOTIFY_POPUP, IDG_NOTIFY_SKIN, IDC_NOTIFY_TEXT,
           removed ? IDG_NOTIFY_REMOVED : IDG_NOTIFY_INSERTED, kNever, kNever, nullptr);
       if (made == nullptr) return false;
@@ -492,7 +497,9 @@ class ScreensApp : public CApplication {
   int ExitInstance() override { return ok ? 0 : 1; }
 
  private:
-  std::string scene_, ready_, done_;
+  std::string scene_;
+  int language_;
+  std::string ready_, done_;
   HWND taskbar_ = nullptr;
 };
 
@@ -503,6 +510,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::fprintf(stderr, "usage: tovik_gui_screens <scene> <ready file> <done file>\n");
     return 2;
   }
-  ScreensApp app(__argv[1], __argv[2], __argv[3]);
+  ScreensApp app(ScreenScene(__argv[1]), __argv[2], __argv[3]);
   return app.Run(instance, GetCommandLineA());
 }

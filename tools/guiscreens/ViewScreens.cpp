@@ -5,7 +5,7 @@
 //
 //   tovik_view_screens <scene> <ready file> <done file>
 //   scenes: view-plain, view-logged-in, view-protected, view-unformatted,
-//           view-full, view-tools-menu
+//           view-full, view-tools-menu; each also with "-zh": in Chinese
 #include <windows.h>
 
 #include <cstdio>
@@ -25,6 +25,7 @@
 #include "PDKManager.h"
 #include "PDKProxy.h"
 #include "PlundaViewDlg.h"
+#include "ScreenScene.h"
 #include "StringLoader.h"
 #include "WinExplorer.h"
 #include "resource.h"
@@ -79,7 +80,8 @@ void FillNearly(const std::string& root) {
   CloseHandle(file);
 }
 
-int Run(const std::string& scene, const std::string& ready, const std::string& done) {
+int Run(const ScreenScene& shown, const std::string& ready, const std::string& done) {
+  const std::string& scene = shown.name;
   const bool unformatted = scene == "view-unformatted";
   const char letter = unformatted ? 'W' : 'Q';
   const std::string root = std::string(1, letter) + ":\\";
@@ -88,6 +90,7 @@ int Run(const std::string& scene, const std::string& ready, const std::string& d
   CAppSettings::SetSettingsPath(std::string(temp) + "tovik_view_screens.ini");
   for (const char* key : {"VisualIndication", "AlwaysOntop"}) CAppSettings().WriteSetting(key, 1);
   CAppSettings().WriteSetting("AudioIndication", 0);
+  CAppSettings().WriteSetting("SelectedLanguage", shown.language);
   CStringLoader::InitLanguages();
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
 
@@ -191,5 +194,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::fprintf(stderr, "usage: tovik_view_screens <scene> <ready file> <done file>\n");
     return 2;
   }
-  return Run(__argv[1], __argv[2], __argv[3]);
+  return Run(ScreenScene(__argv[1]), __argv[2], __argv[3]);
 }

@@ -14,6 +14,18 @@
 //   tovik_window_driver close-menu        closes it again
 //   tovik_window_driver pull <slot>       pull-out button; waits for the view to go
 //   tovik_window_driver exit              ends the program as a log-off does
+//   tovik_window_driver make-zone <drives folder>
+//                                         gives the removable drive kept there a
+//                                         4 MB privacy zone, password "secret"
+//                                         (before the program starts)
+//   tovik_window_driver login <password>  logs in from K:'s view; waits for the
+//                                         view to show the zone
+//   tovik_window_driver logout            logs out; waits for the public partition
+//   tovik_window_driver counts            prints the program's handle, GDI
+//                                         object and window counts
+//   tovik_window_driver sync-documents    "Synchronize My Documents" from K:'s
+//                                         view: the scan, then Synchronize until
+//                                         the complete box
 // With --desktop <name> first it looks at the windows of that Wine desktop
 // (each desktop enumerates only its own windows).
 #include <windows.h>
@@ -24,8 +36,10 @@
 
 #include "KestovaDlg.h"
 #include "PlugWindow.h"
+#include "PlundaViewDlg.h"
 #include "ProcessTestSupport.h"
 #include "StringLoader.h"
+#include "VirtualAppTestSupport.h"
 #include "VirtualDrives.h"
 #include "resource.h"
 #include "strings.h"
@@ -203,6 +217,114 @@ int Exit() {
   return 0;
 }
 
+int MakeZone(const std::string& folder) {
+  CVirtualDrives drives(folder);
+  if (!drives.PlugIn(CVirtualDrives::kRemovable)) return Fail(drives.Problem());
+  const bool made = virtualtest::Vendor(drives.Drive(CVirtualDrives::kRemovable), 0x0041,
+                                        virtualtest::Block(20, {{0, 4}}, 4)) == emu::kStatusGood;
+  drives.PullOut(CVirtualDrives::kRemovable);
+  if (!made) return Fail("the drive refused the zone");
+  std::printf("privacy zone made\n");
+  return 0;
+}
+
+std::string Capacity(HWND view) { return TextOf(GetDlgItem(view, IDC_CAPACITY_CTL)); }
+
+// From the view's command until it shows a capacity other than the one it had.
+int PrivacySwitch(UINT command, const std::string& password) {
+  HWND view = ViewOf('K');
+  if (view == nullptr) return Fail("no view of K:");
+  const std::string before = Capacity(view);
+  const DWORD pid = ProcessOf(view);
+  PostMessageA(view, WM_COMMAND, command, 0);
+  LARGE_INTEGER start = Now();
+  if (!password.empty()) {
+    HWND login = virtualtest::DialogWith(pid, IDC_PASSWORD_EDIT);
+    if (login == nullptr) return Fail("no login dialog");
+    HWND field = GetDlgItem(login, IDC_PASSWORD_EDIT);
+    for (char c : password) SendMessageA(field, WM_CHAR, static_cast<unsigned char>(c), 0);
+    start = Now();
+    Press(login, IDOK);
+  }
+  std::string after;
+  if (!WaitUntil([&] {
+        view = ViewOf('K');
+        return view != nullptr && IsWindowVisible(view) && (after = Capacity(view)) != before &&
+               !after.empty();
+      })) {
+    return Fail("the view still shows " + before);
+  }
+  std::printf("%s: view shows %s %.0f ms after %s\n", password.empty() ? "logout" : "login",
+              after.c_str(), MsSince(start), password.empty() ? "the command" : "OK");
+  return 0;
+}
+
+// What the program holds: kernel handles, GDI objects and window objects.
+int Counts() {
+  HWND main = FindWindowOf(0, nullptr, CKestovaDlg::kCaption);
+  if (main == nullptr) return Fail("no main window");
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, ProcessOf(main));
+  if (process == nullptr) return Fail("the program's process cannot be opened");
+  DWORD handles = 0;
+  const bool counted = GetProcessHandleCount(process, &handles) != FALSE;
+  // Wine answers 0 for another process's GDI objects; the windows are counted here.
+  const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+  CloseHandle(process);
+  if (!counted) return Fail("no handle count");
+  struct Count {
+    DWORD pid;
+    unsigned long windows;
+  } count{ProcessOf(main), 0};
+  EnumWindows(
+      [](HWND w, LPARAM p) -> BOOL {
+        auto* c = reinterpret_cast<Count*>(p);
+        if (ProcessOf(w) != c->pid) return TRUE;
+        ++c->windows;
+        EnumChildWindows(
+            w,
+            [](HWND, LPARAM q) -> BOOL {
+              ++reinterpret_cast<Count*>(q)->windows;
+              return TRUE;
+            },
+            p);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  std::printf("handles %lu gdi %lu windows %lu\n", static_cast<unsigned long>(handles),
+              static_cast<unsigned long>(gdi), count.windows);
+  return 0;
+}
+
+int SyncDocuments() {
+  HWND view = ViewOf('K');
+  if (view == nullptr) return Fail("no view of K:");
+  const DWORD pid = ProcessOf(view);
+  LARGE_INTEGER start = Now();
+  PostMessageA(view, WM_COMMAND, CPlundaViewDlg::kSyncDocumentsCommand, 0);
+  HWND window = WaitForWindow(pid, nullptr, "Synchronization Details", true);
+  if (window == nullptr) return Fail("no sync window");
+  HWND list = GetDlgItem(window, IDC_ACTIONS_LIST);
+  HWND synchronize = GetDlgItem(window, IDC_SYNCHRONIZE);
+  int count = 0;
+  if (!WaitUntil([&] {
+        count = int(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        return count > 0 && SendMessageA(list, LB_GETITEMDATA, 0, 0) != 0 &&
+               IsWindowEnabled(synchronize) != FALSE;
+      }, 120000)) {
+    return Fail("the scan listed nothing to do");
+  }
+  std::printf("sync window: %d actions listed %.0f ms after the command\n", count, MsSince(start));
+  start = Now();
+  PostMessageA(synchronize, BM_CLICK, 0, 0);
+  HWND box = virtualtest::DialogWith(pid, IDOK, "Synchronizartion complete", 600000);
+  if (box == nullptr) return Fail("no complete box");
+  std::printf("sync of %d files: complete box %.0f ms after Synchronize\n", count, MsSince(start));
+  Press(box, IDOK);
+  PostMessageA(GetDlgItem(window, IDC_CLOSE), BM_CLICK, 0, 0);
+  if (!WaitUntil([&] { return !IsWindow(window); })) return Fail("the sync window stays");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -234,7 +356,13 @@ int main(int argc, char** argv) {
   if (command == "tray-menu") return TrayMenu();
   if (command == "close-menu") return CloseMenu();
   if (command == "exit") return Exit();
+  if (command == "make-zone" && argc > 2) return MakeZone(argv[2]);
+  if (command == "login" && argc > 2) return PrivacySwitch(CPlundaViewDlg::kLoginCommand, argv[2]);
+  if (command == "logout") return PrivacySwitch(CPlundaViewDlg::kLogoutCommand, "");
+  if (command == "sync-documents") return SyncDocuments();
+  if (command == "counts") return Counts();
   std::printf("usage: tovik_window_driver start <program> | wizard | wizard-finish | main | plug <slot> |"
-              " popup | tray-menu | close-menu | pull <slot> | exit\n");
+              " popup | tray-menu | close-menu | pull <slot> | exit | make-zone <folder> |"
+              " login <password> | logout | sync-documents | counts\n");
   return 2;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "GuiTestSupport.h"
 #include "resource.h"
 
@@ -127,5 +129,39 @@ TEST(GUIMessageBoxDlg, StyleSeventeenAnswersTheButtonPressed) {
     EXPECT_EQ(seen.ok.top, seen.cancel.top);
     EXPECT_TRUE(SameRect(seen.text, RECT{11, 28, 290, 91}));
     EXPECT_NE(seen.pictureCentre, RGB(207, 34, 34));
+  }
+}
+
+TEST(GUIMessageBoxDlg, AButtonGrowsToItsTextAndNeverShrinks) {
+  struct Case {
+    const char* first;
+    bool wider;
+  } cases[] = {{"OK", false}, {"Try Again, and once more", true}};
+  int plainWidth = 0;
+  for (const Case& c : cases) {
+    CGUIMessageBoxDlg box;
+    box.Setup("Incorrect password.", " Error", c.first, "", 1, IDG_MESSAGE_SKIN, 0);
+    Seen seen;
+    int textWidth = 0;
+    RunModal(box, [&](HWND window) {
+      seen = Look(window);
+      HWND ok = GetDlgItem(window, IDOK);
+      HDC dc = GetDC(ok);
+      HGDIOBJ old = SelectObject(dc, HGDIOBJ(SendMessageA(ok, WM_GETFONT, 0, 0)));
+      SIZE size{};
+      GetTextExtentPoint32A(dc, c.first, int(strlen(c.first)), &size);
+      SelectObject(dc, old);
+      ReleaseDC(ok, dc);
+      textWidth = size.cx;
+      PostMessageA(ok, BM_CLICK, 0, 0);
+    });
+    ASSERT_DISPLAY(seen.okWindow);
+    SCOPED_TRACE(c.first);
+    const int width = guitest::Width(seen.ok);
+    if (!c.wider) plainWidth = width;
+    EXPECT_EQ(width > plainWidth, c.wider);
+    // The whole text between the 3-pixel margins, the button still in its corner.
+    EXPECT_GE(width, textWidth + 6);
+    EXPECT_EQ(seen.ok.right, seen.client.right - 7);
   }
 }
