@@ -88,6 +88,12 @@ function(tovik_add_kind_runs name)
   if(K_NO_SHELL_REGISTRY)
     set(shell)
   endif()
+  # Only the holder of the program tests' scratch folder mounts drives in it,
+  # so only that holder can be blamed for a mount it leaves.
+  set(mounts)
+  if("tovik_program" IN_LIST K_LOCKS)
+    set(mounts ";TOVIK_CHECK_MOUNTS=1")
+  endif()
   set(target ${name}_tests)
   # version=application's Windows kind=SDK's Windows kind=registry of its drives
   set(kinds win98=4=3=registry_98 winme=5=4=registry_me win2k=7=6=registry_nt winxp=8=7=registry_nt)
@@ -114,7 +120,7 @@ function(tovik_add_kind_runs name)
               --gtest_output=xml:${TOVIK_TEST_RESULTS_ARG}/${copy}.xml ${filter})
     set_tests_properties(${copy} PROPERTIES
       FIXTURES_REQUIRED "wine;${letters};${K_FIXTURES};${name}_wine_versions"
-      ENVIRONMENT "TOVIK_EXPECT_KIND=${kind};TOVIK_EXPECT_OSKIND=${oskind}"
+      ENVIRONMENT "TOVIK_EXPECT_KIND=${kind};TOVIK_EXPECT_OSKIND=${oskind}${mounts}"
       # The kinds share the drive letters and the drive-icon keys; each writes
       # its drives where the detection runs of its kind do.
       RESOURCE_LOCK "${letters};${shell};${registry};${K_LOCKS}"
